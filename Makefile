@@ -1,0 +1,48 @@
+# Set-up, build and test on a fresh Debian 12 machine (as root or with sudo).
+PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-declarative-dev \
+            libgl-dev fonts-noto-cjk clang-format
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build build-asan build-tsan demo test test-asan test-tsan format bench clean
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake --preset default
+	cmake --build build -j $(JOBS)
+
+build-asan: deps
+	cmake --preset asan
+	cmake --build build-asan -j $(JOBS)
+
+build-tsan: deps
+	cmake --preset tsan
+	cmake --build build-tsan -j $(JOBS)
+
+demo: build
+	./build/bin/tolvex --simulate
+
+test: build build-asan
+	ctest --test-dir build --output-on-failure -j $(JOBS)
+	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+test-tsan: build-tsan
+	TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan --output-on-failure -R 'link|cli'
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+bench: build
+	./build/bin/bench_msv
+
+clean:
+	rm -rf build build-asan build-tsan
