@@ -1,0 +1,44 @@
+#include "app/settings/SettingsStore.h"
+
+namespace {
+
+template <typename Record>
+void ReadOrWriteBack(CParamsManager& params, const QString& strName, Record& record)
+{
+    QByteArray bytes(Record::kSize, '\0');
+    int nLen = Record::kSize;
+    if (params.ReadSetting(strName, bytes.data(), nLen) && record.FromBytes(bytes))
+        return;
+    const QByteArray current = record.ToBytes();
+    params.WriteSetting(strName, current.constData(), static_cast<int>(current.size()));
+}
+
+template <typename Record>
+bool Write(CParamsManager& params, const QString& strName, const Record& record)
+{
+    const QByteArray bytes = record.ToBytes();
+    return params.WriteSetting(strName, bytes.constData(), static_cast<int>(bytes.size()));
+}
+
+} // namespace
+
+CSettingsStore::CSettingsStore(const QString& strFile)
+{
+    m_params.OpenSettingsKey(strFile, QLatin1String(kGroup));
+}
+
+void CSettingsStore::Load(ComSettings& comSettings, PlotSettings& plotSettings)
+{
+    ReadOrWriteBack(m_params, QLatin1String(kComSettingsName), comSettings);
+    ReadOrWriteBack(m_params, QLatin1String(kPlotSettingsName), plotSettings);
+}
+
+bool CSettingsStore::SaveComSettings(const ComSettings& comSettings)
+{
+    return Write(m_params, QLatin1String(kComSettingsName), comSettings);
+}
+
+bool CSettingsStore::SavePlotSettings(const PlotSettings& plotSettings)
+{
+    return Write(m_params, QLatin1String(kPlotSettingsName), plotSettings);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/settings/ParamsManager.h"
+#include "app/settings/PlotSettings.h"
+#include "link/ComSettings.h"
+
+#include <QString>
+
+// The two stored records and the rule for them: read at start, and a record
+// that cannot be read is replaced by the caller's current (default) values.
+class CSettingsStore
+{
+public:
+    static constexpr const char* kGroup = "Params";
+    static constexpr const char* kComSettingsName = "ComSettings";
+    static constexpr const char* kPlotSettingsName = "PlotSettings";
+
+    explicit CSettingsStore(const QString& strFile = CParamsManager::DefaultSettingsFile());
+
+    // Fills both records from the file; a record that is missing or of another
+    // size keeps its value, which is written back.
+    void Load(ComSettings& comSettings, PlotSettings& plotSettings);
+    bool SaveComSettings(const ComSettings& comSettings);
+    bool SavePlotSettings(const PlotSettings& plotSettings);
+
+    QString File() const { return m_params.RootFile(); }
+
+private:
+    CParamsManager m_params;
+};

@@ -1,0 +1,119 @@
+#include "curves/FlyDialog.h"
+
+#include "ui_FlyDialog.h"
+
+#include <QMouseEvent>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+QString ValueText(float fValue)
+{
+    // The C library's rounding, as every other printf-style text of the tool.
+    char szText[64];
+    std::snprintf(szText, sizeof szText, "%.1f", static_cast<double>(fValue));
+    return QString::fromLatin1(szText);
+}
+
+} // namespace
+
+CFlyDialog::CFlyDialog(QWidget* pPlot)
+    : QWidget(pPlot, Qt::FramelessWindowHint), m_pUi(std::make_unique<Ui::FlyDialog>())
+{
+    m_pUi->setupUi(this);
+    move(0, 0);
+    m_timer.setInterval(kTickMs);
+    connect(&m_timer, &QTimer::timeout, this, &CFlyDialog::OnTimer);
+    m_timer.start();
+}
+
+CFlyDialog::~CFlyDialog() = default;
+
+void CFlyDialog::UpdateStatistics(int i, float x)
+{
+    QString strCurrent, strMax, strMin, strPeak;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_fCurrent = x;
+        if (i < 0 || i >= kCurves)
+            return;
+        if (m_bFirst[i]) {
+            m_fMin[i] = x;
+            m_fMax[i] = x;
+            m_bFirst[i] = false;
+        }
+        if (x > m_fMax[i])
+            m_fMax[i] = x;
+        if (x < m_fMin[i])
+            m_fMin[i] = x;
+        if (!m_bRefresh.exchange(false))
+            return;
+        strCurrent = ValueText(x);
+        strMax = ValueText(m_fMax[i]);
+        strMin = ValueText(m_fMin[i]);
+        strPeak = ValueText(m_fMax[i] - m_fMin[i]);
+    }
+    if (QThread::currentThread() == thread()) {
+        ShowTexts(strCurrent, strMax, strMin, strPeak);
+        return;
+    }
+    // A worker never touches the labels; the UI thread sets them.
+    QMetaObject::invokeMethod(
+        this,
+        [this, strCurrent, strMax, strMin, strPeak] {
+            ShowTexts(strCurrent, strMax, strMin, strPeak);
+        },
+        Qt::QueuedConnection);
+}
+
+float CFlyDialog::Current() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_fCurrent;
+}
+
+void CFlyDialog::OnTimer()
+{
+    m_bRefresh = true;
+}
+
+void CFlyDialog::ShowTexts(const QString& strCurrent, const QString& strMax, const QString& strMin,
+                           const QString& strPeak)
+{
+    m_pUi->textCurrent->setText(strCurrent);
+    m_pUi->textMax->setText(strMax);
+    m_pUi->textMin->setText(strMin);
+    m_pUi->textPeak->setText(strPeak);
+}
+
+// The window has no caption: it is dragged by its whole body.
+void CFlyDialog::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    m_bDragging = true;
+    m_ptPressGlobal = event->globalPosition().toPoint();
+    m_ptStartPos = pos();
+    event->accept();
+}
+
+void CFlyDialog::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!m_bDragging || !(event->buttons() & Qt::LeftButton)) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    move(m_ptStartPos + event->globalPosition().toPoint() - m_ptPressGlobal);
+    event->accept();
+}
+
+void CFlyDialog::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_bDragging = false;
+    QWidget::mouseReleaseEvent(event);
+}

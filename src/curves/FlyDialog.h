@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace Ui {
+class FlyDialog;
+}
+
+// The small frameless statistics window of a plot: current, maximum, minimum
+// and peak-to-peak of the values fed to it. The texts are redrawn at most once
+// per tick: the tick raises the refresh flag, the next value redraws and
+// lowers it.
+class CFlyDialog : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kTickMs = 100;
+    static constexpr int kCurves = 3;
+
+    explicit CFlyDialog(QWidget* pPlot);
+    ~CFlyDialog() override;
+
+    // Any thread. Indices 0..2 keep extremes and may redraw; others only set
+    // the current value.
+    void UpdateStatistics(int i, float x);
+
+    float Current() const;
+
+public slots:
+    // The tick: allows the next value to redraw the texts.
+    void OnTimer();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void ShowTexts(const QString& strCurrent, const QString& strMax, const QString& strMin,
+                   const QString& strPeak);
+
+    std::unique_ptr<Ui::FlyDialog> m_pUi;
+    QTimer m_timer;
+    mutable std::mutex m_mutex; // guards the values below
+    float m_fCurrent = 0.0f;
+    float m_fMin[kCurves] = {};
+    float m_fMax[kCurves] = {};
+    bool m_bFirst[kCurves] = {true, true, true};
+    std::atomic<bool> m_bRefresh{true};
+    bool m_bDragging = false;
+    QPoint m_ptPressGlobal;
+    QPoint m_ptStartPos;
+};

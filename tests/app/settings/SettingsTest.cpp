@@ -1,0 +1,347 @@
+#include "app/settings/BackgroundColorFile.h"
+#include "app/settings/ParamsManager.h"
+#include "app/settings/PlotSettings.h"
+#include "app/settings/PortMap.h"
+#include "app/settings/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray Unscrambled(const QByteArray& stored)
+{
+    QByteArray plain = stored;
+    for (char& c : plain)
+        c = static_cast<char>(CParamsManager::Unscramble(static_cast<quint8>(c)));
+    return plain;
+}
+
+QVariant RawValue(const QString& strFile, const QString& strKey)
+{
+    return QSettings(strFile, QSettings::IniFormat).value(strKey);
+}
+
+void WriteFile(const QString& strPath, const QByteArray& content)
+{
+    QFile file(strPath);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(content), content.size());
+}
+
+QByteArray ReadFile(const QString& strPath)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ComSettings SampleCom()
+{
+    ComSettings com;
+    com.m_nPort = 7;
+    com.m_nBaud = 115200;
+    com.m_nDataBits = 7;
+    com.m_nStopBits = 2;
+    com.m_nParity = 'O';
+    return com;
+}
+
+} // namespace
+
+class CSettingsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_strFile;
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
+        m_strFile = CParamsManager::DefaultSettingsFile();
+        QFile::remove(m_strFile);
+    }
+
+    void defaultFileFollowsXdg()
+    {
+        QCOMPARE(m_strFile, m_dir.filePath("Kavro/TolvexSoftware.conf"));
+    }
+
+    void scramblingIsAnInvolutionPair()
+    {
+        const quint8 byNotKey = static_cast<quint8>(~CParamsManager::kKey);
+        QCOMPARE(CParamsManager::Scramble(0x00), byNotKey);
+        QCOMPARE(CParamsManager::Unscramble(byNotKey), quint8(0x00));
+        QCOMPARE(CParamsManager::Scramble(0xFF), CParamsManager::kKey);
+        QCOMPARE(CParamsManager::Scramble(0x6E), quint8(0xFF));
+        QCOMPARE(CParamsManager::Scramble(0x41), quint8(0xD0));
+        QCOMPARE(CParamsManager::Unscramble(0xD0), quint8(0x41));
+        for (int n = 0; n < 256; ++n) {
+            const auto by = static_cast<quint8>(n);
+            QCOMPARE(CParamsManager::Unscramble(CParamsManager::Scramble(by)), by);
+        }
+    }
+
+    void writeStoresScrambledBytesAndReadsThemBack()
+    {
+        QByteArray all(256, '\0');
+        for (int n = 0; n < 256; ++n)
+            all[n] = static_cast<char>(n);
+
+        CParamsManager params;
+        QVERIFY(params.OpenSettingsKey(m_strFile, "Params"));
+        QVERIFY(params.WriteSetting("All", all.constData(), static_cast<int>(all.size())));
+
+        const QVariant raw = RawValue(m_strFile, "Params/All");
+        QCOMPARE(raw.typeId(), int(QMetaType::QByteArray));
+        QCOMPARE(raw.toByteArray().size(), 256);
+        QCOMPARE(raw.toByteArray().at(0), static_cast<char>(~0x6E));
+        QCOMPARE(Unscrambled(raw.toByteArray()), all);
+
+        QByteArray back(256, 'x');
+        int nLen = 256;
+        QVERIFY(params.ReadSetting("All", back.data(), nLen));
+        QCOMPARE(nLen, 256);
+        QCOMPARE(back, all);
+    }
+
+    void readFailsWithoutTouchingData()
+    {
+        CParamsManager params;
+        params.OpenSettingsKey(m_strFile, "Params");
+        const QByteArray five("\x01\x02\x03\x04\x05", 5);
+        QVERIFY(params.WriteSetting("Five", five.constData(), 5));
+
+        char data[8] = {'u', 'n', 't', 'o', 'u', 'c', 'h', 'd'};
+        const QByteArray before(data, 8);
+        for (int nLen : {4, 6, 8}) {
+            int nAsked = nLen;
+            QVERIFY(!params.ReadSetting("Five", data, nAsked));
+            QCOMPARE(QByteArray(data, 8), before);
+        }
+        int nLen = 5;
+        QVERIFY(!params.ReadSetting("Missing", data, nLen));
+        QCOMPARE(QByteArray(data, 8), before);
+    }
+
+    void openCreatesAMissingKey()
+    {
+        CReg reg(m_strFile);
+        QVERIFY(!reg.Open("Params"));
+        QVERIFY(!reg.IsOpen());
+        QByteArray value;
+        QVERIFY(!reg.QueryValue("ComSettings", value));
+        QVERIFY(!reg.SetBinaryValue("ComSettings", "x"));
+
+        QVERIFY(reg.Create("Params"));
+        QVERIFY(reg.SetBinaryValue("ComSettings", "abc"));
+        reg.Close();
+        QVERIFY(!reg.IsOpen());
+
+        QVERIFY(reg.Open("Params"));
+        QVERIFY(reg.QueryValue("ComSettings", value));
+        QCOMPARE(value, QByteArray("abc"));
+    }
+
+    void firstStartWritesBothDefaults()
+    {
+        QVERIFY(!QFile::exists(m_strFile));
+        ComSettings com;
+        PlotSettings plot;
+        CSettingsStore store;
+        store.Load(com, plot);
+
+        QCOMPARE(com, ComSettings());
+        QCOMPARE(plot, PlotSettings());
+        QVERIFY(QFile::exists(m_strFile));
+        const QByteArray storedCom = RawValue(m_strFile, "Params/ComSettings").toByteArray();
+        const QByteArray storedPlot = RawValue(m_strFile, "Params/PlotSettings").toByteArray();
+        QCOMPARE(storedCom.size(), 20);
+        QCOMPARE(storedPlot.size(), 24);
+        QCOMPARE(Unscrambled(storedCom), ComSettings().ToBytes());
+        QCOMPARE(Unscrambled(storedPlot), PlotSettings().ToBytes());
+        const QByteArray text = ReadFile(m_strFile);
+        QVERIFY(text.contains("[Params]"));
+        QVERIFY(text.contains("ComSettings=@ByteArray("));
+    }
+
+    void storedValuesAreReadNotOverwritten()
+    {
+        PlotSettings plotSaved;
+        plotSaved.m_nHistoryMin = -5000;
+        plotSaved.m_nRealTimeDivisions = 7;
+        {
+            CSettingsStore store;
+            QVERIFY(store.SaveComSettings(SampleCom()));
+            QVERIFY(store.SavePlotSettings(plotSaved));
+        }
+        ComSettings com;
+        PlotSettings plot;
+        CSettingsStore store;
+        store.Load(com, plot);
+        QCOMPARE(com, SampleCom());
+        QCOMPARE(plot, plotSaved);
+        QCOMPARE(Unscrambled(RawValue(m_strFile, "Params/ComSettings").toByteArray()),
+                 SampleCom().ToBytes());
+    }
+
+    void wrongSizeIsReplacedByDefaults()
+    {
+        {
+            CParamsManager params;
+            params.OpenSettingsKey(m_strFile, "Params");
+            const QByteArray longer = SampleCom().ToBytes() + QByteArray(4, '\x11');
+            QVERIFY(params.WriteSetting("ComSettings", longer.constData(), 24));
+            ComSettings probe = SampleCom();
+            int nLen = ComSettings::kSize;
+            QVERIFY(!params.ReadSetting("ComSettings", &probe, nLen));
+        }
+        ComSettings com;
+        PlotSettings plot;
+        CSettingsStore(m_strFile).Load(com, plot);
+        QCOMPARE(com, ComSettings());
+        const QByteArray stored = RawValue(m_strFile, "Params/ComSettings").toByteArray();
+        QCOMPARE(stored.size(), 20);
+        QCOMPARE(Unscrambled(stored), ComSettings().ToBytes());
+    }
+
+    void valueOfAnotherTypeCountsAsMissing()
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(m_strFile).absolutePath()));
+        WriteFile(m_strFile, "[Params]\nComSettings=hello there\nPlotSettings=12\n");
+
+        CParamsManager params;
+        params.OpenSettingsKey(m_strFile, "Params");
+        char data[20] = {};
+        int nLen = 11;
+        QVERIFY(!params.ReadSetting("ComSettings", data, nLen));
+        QCOMPARE(data[0], '\0');
+
+        ComSettings com = SampleCom();
+        PlotSettings plot;
+        plot.m_nHistoryMax = 55;
+        CSettingsStore(m_strFile).Load(com, plot);
+        // The current values stay and are written back in place of the text.
+        QCOMPARE(com, SampleCom());
+        QCOMPARE(plot.m_nHistoryMax, 55);
+        const QVariant stored = RawValue(m_strFile, "Params/ComSettings");
+        QCOMPARE(stored.typeId(), int(QMetaType::QByteArray));
+        QCOMPARE(Unscrambled(stored.toByteArray()), SampleCom().ToBytes());
+        QCOMPARE(Unscrambled(RawValue(m_strFile, "Params/PlotSettings").toByteArray()),
+                 plot.ToBytes());
+    }
+
+    void unusableFileKeepsDefaultsWithoutCrashing()
+    {
+        // A folder where the file should be, and a file where a folder should be.
+        QVERIFY(QDir().mkpath(m_dir.filePath("isadir.conf")));
+        WriteFile(m_dir.filePath("plainfile"), "x");
+        for (const QString& strFile :
+             {m_dir.filePath("isadir.conf"), m_dir.filePath("plainfile/sub/settings.conf")}) {
+            CParamsManager params;
+            QVERIFY(params.OpenSettingsKey(strFile, "Params"));
+            const char byte = 1;
+            QVERIFY(!params.WriteSetting("ComSettings", &byte, 1));
+            char out = 9;
+            int nLen = 1;
+            QVERIFY(!params.ReadSetting("ComSettings", &out, nLen));
+            QCOMPARE(out, char(9));
+
+            ComSettings com;
+            PlotSettings plot;
+            CSettingsStore store(strFile);
+            store.Load(com, plot);
+            QCOMPARE(com, ComSettings());
+            QCOMPARE(plot, PlotSettings());
+            QVERIFY(!store.SaveComSettings(SampleCom()));
+        }
+    }
+
+    void plotSettingsBytesAreLittleEndian()
+    {
+        PlotSettings plot;
+        const QByteArray bytes = plot.ToBytes();
+        QCOMPARE(bytes.size(), 24);
+        QCOMPARE(bytes.mid(0, 4), QByteArray("\x64\x00\x00\x00", 4));
+        QCOMPARE(bytes.mid(4, 4), QByteArray("\x9C\xFF\xFF\xFF", 4));
+        QCOMPARE(bytes.mid(20, 4), QByteArray("\x14\x00\x00\x00", 4));
+
+        PlotSettings other;
+        other.m_nRealTimeMax = 123456;
+        other.m_nHistoryDivisions = 99;
+        PlotSettings copy;
+        QVERIFY(copy.FromBytes(other.ToBytes()));
+        QCOMPARE(copy, other);
+        QVERIFY(!copy.FromBytes(bytes.left(23)));
+        QCOMPARE(copy, other);
+    }
+
+    void backgroundColourFile()
+    {
+        const QString strDir = m_dir.filePath("colour");
+        QVERIFY(QDir().mkpath(strDir));
+        const QString strPath = QDir(strDir).filePath("Param.sdt");
+
+        QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strDir), quint32(0xFFC0B0));
+        QVERIFY(!QFile::exists(strPath));
+
+        WriteFile(strPath, QByteArray("\x01\x02\x03", 3));
+        QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strDir), quint32(0xFFC0B0));
+
+        WriteFile(strPath, QByteArray("\x10\x20\x30\x40\x50\x60", 6));
+        QVERIFY(CBackgroundColorFile::SaveBackgroundColor(0x00123456, strDir));
+        QCOMPARE(ReadFile(strPath), QByteArray("\x56\x34\x12\x00", 4));
+        QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strDir), quint32(0x00123456));
+
+        QVERIFY(!CBackgroundColorFile::SaveBackgroundColor(0x1, m_dir.filePath("no/such/dir")));
+    }
+
+    void backgroundColourDefaultsToWorkingDirectory()
+    {
+        const QString strOld = QDir::currentPath();
+        const QString strDir = m_dir.filePath("cwd");
+        QVERIFY(QDir().mkpath(strDir));
+        QVERIFY(QDir::setCurrent(strDir));
+        const bool bSaved = CBackgroundColorFile::SaveBackgroundColor(0x00ABCDEF);
+        const quint32 crLoaded = CBackgroundColorFile::LoadBackgroundColor();
+        QDir::setCurrent(strOld);
+        QVERIFY(bSaved);
+        QCOMPARE(crLoaded, quint32(0x00ABCDEF));
+        QCOMPARE(ReadFile(QDir(strDir).filePath("Param.sdt")).size(), 4);
+    }
+
+    void portMapKeepsPlainPathsBesideTheSettings()
+    {
+        CPortMap map;
+        QCOMPARE(map.File(), m_strFile);
+        QVERIFY(map.DeviceFor(3).isEmpty());
+        QVERIFY(map.SetDevice(3, " /dev/pts/5 "));
+        QVERIFY(map.SetDevice(12, "/dev/serial/by-id/usb-x"));
+        QCOMPARE(map.DeviceFor(3), QString("/dev/pts/5"));
+        QCOMPARE(map.DeviceFor(12), QString("/dev/serial/by-id/usb-x"));
+        QVERIFY(map.DeviceFor(4).isEmpty());
+        QCOMPARE(RawValue(m_strFile, "PortMap/COM3").toString(), QString("/dev/pts/5"));
+
+        // The settings records and the map share the file without disturbing each other.
+        CSettingsStore store;
+        QVERIFY(store.SaveComSettings(SampleCom()));
+        QCOMPARE(CPortMap().DeviceFor(3), QString("/dev/pts/5"));
+        ComSettings com;
+        PlotSettings plot;
+        store.Load(com, plot);
+        QCOMPARE(com, SampleCom());
+
+        QVERIFY(map.SetDevice(3, QString()));
+        QVERIFY(map.DeviceFor(3).isEmpty());
+        QCOMPARE(map.DeviceFor(12), QString("/dev/serial/by-id/usb-x"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CSettingsTest)
+#include "SettingsTest.moc"
