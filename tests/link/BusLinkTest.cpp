@@ -245,7 +245,7 @@ private Q_SLOTS:
         OpenOnDevice();
         m_pDevice->SetResponder([](const QByteArray& frame) {
             if (frame.contains("IDN?"))
-                return Writes{{"ADM,LOADCELL-TX-2000,0012345,1.0\r\n", 0}};
+                return Writes{{"ADM,LOADCELL-TX-200,0012345,1.0\r\n", 0}};
             return Writes{{"0\r\n", 0}};
         });
         QByteArray reply;

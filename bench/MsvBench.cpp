@@ -1,0 +1,84 @@
+// Measured-value reads per second on one simulated module, against the wire
+// limit of the line: (command + reply bytes) x 11 bits / baud + turnaround.
+// Runs tolvex-sim as its own process so the CPU time measured is the tool's.
+#include "link/BusLink.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool RunAt(const QString& strSim, int nBaud, double dTurnaroundMs, double dSeconds)
+{
+    QProcess sim;
+    sim.start(strSim, {QStringLiteral("--modules"), QStringLiteral("1"), QStringLiteral("--baud"),
+                       QString::number(nBaud), QStringLiteral("--line-timing"),
+                       QStringLiteral("--turnaround-ms"), QString::number(dTurnaroundMs)});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "cannot start %s\n", qPrintable(strSim));
+        return false;
+    }
+    const QString strDevice = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    CBusLink link;
+    link.SetDeviceResolver([strDevice](int) { return strDevice; });
+    if (!link.OpenPort(1, nBaud, 8, 1, 'E')) {
+        std::fprintf(stderr, "cannot open %s\n", qPrintable(strDevice));
+        return false;
+    }
+    link.Command("S01;COF8;", 500);
+
+    int nReads = 0, nFailed = 0;
+    const double dCpuStart = CpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::duration<double>(dSeconds);
+    while (std::chrono::steady_clock::now() < end) {
+        qint32 nValue = 0;
+        if (link.ReadMeasuredValue(1, nValue, 6, 500))
+            ++nReads;
+        else
+            ++nFailed;
+    }
+    const double dElapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double dCpu = CpuSeconds() - dCpuStart;
+    link.ClosePort();
+    sim.terminate();
+    sim.waitForFinished(5000);
+
+    const int nBytes = 9 + 6; // "S01;MSV?;" and the six-byte reply
+    const double dWireSeconds = nBytes * 11.0 / nBaud + dTurnaroundMs / 1000.0;
+    const double dLimit = 1.0 / dWireSeconds;
+    const double dRate = nReads / dElapsed;
+    std::printf("%7d baud 8E1, %.1f ms turnaround: %7.1f reads/s, wire limit %7.1f/s (%5.1f %%), "
+                "%d failed, CPU %4.1f %% of one core\n",
+                nBaud, dTurnaroundMs, dRate, dLimit, 100.0 * dRate / dLimit, nFailed,
+                100.0 * dCpu / dElapsed);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString strSim = QDir(QCoreApplication::applicationDirPath()).filePath("tolvex-sim");
+    const double dSeconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 5.0;
+    bool bOk = RunAt(strSim, 19200, 1.0, dSeconds);
+    bOk = RunAt(strSim, 115200, 1.0, dSeconds) && bOk;
+    return bOk ? 0 : 1;
+}

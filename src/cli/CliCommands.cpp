@@ -1,0 +1,192 @@
+#include "cli/CliCommands.h"
+
+#include "cli/CliOptions.h"
+#include "link/BusLink.h"
+#include "module/ModuleCommand.h"
+#include "module/ModuleReply.h"
+#include "module/ParameterReadSequence.h"
+
+#include <QElapsedTimer>
+#include <QTextStream>
+#include <QThread>
+
+#include <mutex>
+
+std::atomic<bool> CCliCommands::s_bStop{false};
+
+CCliCommands::CCliCommands(CBusLink& link, QTextStream& out, QTextStream& err)
+    : m_link(link), m_out(out), m_err(err)
+{
+}
+
+int CCliCommands::Run(const QString& strCommand, const QStringList& arrArgs)
+{
+    int nExit = kUsageError;
+    if (strCommand == QLatin1String("scan"))
+        nExit = Scan(arrArgs);
+    else if (strCommand == QLatin1String("read"))
+        nExit = Read(arrArgs);
+    else if (strCommand == QLatin1String("msv"))
+        nExit = Msv(arrArgs);
+    else if (strCommand == QLatin1String("send"))
+        nExit = Send(arrArgs);
+    else
+        nExit = Usage(QStringLiteral("unknown command %1").arg(strCommand));
+    m_out.flush();
+    m_err.flush();
+    return nExit;
+}
+
+int CCliCommands::Usage(const QString& strError)
+{
+    m_err << "tolvex-cli: " << strError << "\n" << CliOptions::Usage();
+    return kUsageError;
+}
+
+bool CCliCommands::TakeAddress(const QStringList& arrPositional, int& nAddress)
+{
+    return ParseInt(arrPositional.value(0), 0, 99, nAddress);
+}
+
+int CCliCommands::Scan(const QStringList& arrArgs)
+{
+    CCommandArgs args(arrArgs);
+    QString strError;
+    int nLast = 31;
+    QStringList arrRest;
+    if (!args.TakeInt({QStringLiteral("--last")}, 0, 99, nLast, strError) ||
+        !args.TakePositional(0, arrRest, strError))
+        return Usage(strError);
+    bool bAny = false;
+    for (int nAddress = 0; nAddress <= nLast && !s_bStop; ++nAddress) {
+        const ModuleRequest request = CModuleCommand::AddressQuery(nAddress);
+        QByteArray reply;
+        if (m_link.Query(request.m_text, reply, request.m_nReplyLen, request.m_nTimeoutMs) &&
+            CModuleReply::IsAddressEcho(reply, nAddress)) {
+            m_out << nAddress << "\n";
+            m_out.flush();
+            bAny = true;
+        }
+    }
+    return bAny ? kOk : kFailed;
+}
+
+int CCliCommands::Read(const QStringList& arrArgs)
+{
+    CCommandArgs args(arrArgs);
+    QString strError;
+    QStringList arrPositional;
+    int nAddress = 0;
+    if (!args.TakePositional(1, arrPositional, strError))
+        return Usage(strError);
+    if (!TakeAddress(arrPositional, nAddress))
+        return Usage(QStringLiteral("the address is a number from 0 to 99"));
+
+    // Binary output and unlock first; their answers are not looked at.
+    for (const ModuleRequest& request :
+         {CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kLongTimeoutMs),
+          CModuleCommand::Unlock(nAddress, CModuleCommand::kLongTimeoutMs)})
+        m_link.Command(request.m_text, request.m_nTimeoutMs);
+
+    for (const CParameterReadSequence::Step& step : CParameterReadSequence::Steps()) {
+        const ModuleRequest request = CModuleCommand::Query(nAddress, step.m_pszMnemonic);
+        QByteArray reply;
+        if (!m_link.Query(request.m_text, reply, step.m_nReplyLen, step.m_nTimeoutMs)) {
+            m_err << "tolvex-cli: no reply to " << request.m_text << "\n";
+            return kFailed;
+        }
+        using Reading = CParameterReadSequence::Reading;
+        if (step.m_reading == Reading::Unsupportable && CModuleReply::IsUnsupported(reply)) {
+            m_err << "tolvex-cli: " << step.m_pszMnemonic << " not supported by this module\n";
+            continue;
+        }
+        m_out << step.m_pszMnemonic << "=";
+        if (step.m_reading == Reading::Identification) {
+            QByteArray text = CModuleReply::IdentificationText(reply);
+            if (text.endsWith("\r\n"))
+                text.chop(2);
+            m_out << QString::fromLatin1(text);
+        } else {
+            m_out << CModuleReply::Atoi(reply);
+        }
+        m_out << "\n";
+        m_out.flush();
+    }
+    return kOk;
+}
+
+int CCliCommands::Msv(const QStringList& arrArgs)
+{
+    CCommandArgs args(arrArgs);
+    QString strError;
+    int nCount = 1;
+    QStringList arrPositional;
+    const bool bChecksum = args.TakeFlag(QStringLiteral("--checksum"));
+    const bool bNoSetup = args.TakeFlag(QStringLiteral("--no-setup"));
+    if (!args.TakeInt({QStringLiteral("-n"), QStringLiteral("--count")}, 0, INT_MAX, nCount, strError) ||
+        !args.TakePositional(1, arrPositional, strError))
+        return Usage(strError);
+    int nAddress = 0;
+    if (!TakeAddress(arrPositional, nAddress))
+        return Usage(QStringLiteral("the address is a number from 0 to 99"));
+
+    if (!bNoSetup) {
+        const ModuleRequest setup = CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kShortTimeoutMs);
+        m_link.Command(setup.m_text, setup.m_nTimeoutMs);
+    }
+    m_link.m_bChecksum = bChecksum ? 1 : 0;
+    const ModuleRequest request = CModuleCommand::MeasuredValue(nAddress);
+    bool bAnyFailed = false;
+    for (int i = 0; (nCount == 0 || i < nCount) && !s_bStop; ++i) {
+        qint32 nValue = 0;
+        if (m_link.ReadMeasuredValue(nAddress, nValue, request.m_nReplyLen, request.m_nTimeoutMs)) {
+            m_out << nValue << "\n";
+            m_out.flush();
+        } else {
+            m_err << "timeout\n";
+            m_err.flush();
+            bAnyFailed = true;
+        }
+    }
+    return bAnyFailed ? kFailed : kOk;
+}
+
+int CCliCommands::Send(const QStringList& arrArgs)
+{
+    CCommandArgs args(arrArgs);
+    QString strError;
+    int nWaitMs = 200;
+    QStringList arrPositional;
+    const bool bHex = args.TakeFlag(QStringLiteral("--hex"));
+    if (!args.TakeInt({QStringLiteral("--wait")}, 0, 3600000, nWaitMs, strError) ||
+        !args.TakePositional(1, arrPositional, strError))
+        return Usage(strError);
+    QByteArray bytes = arrPositional[0].toLocal8Bit();
+    if (bHex) {
+        const QByteArray digits = arrPositional[0].toLatin1().simplified().replace(' ', "");
+        if (digits.isEmpty() || digits.size() % 2 != 0 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(uchar(c)); }))
+            return Usage(QStringLiteral("--hex takes pairs of hexadecimal digits, such as \"53 30 31 3B\""));
+        bytes = QByteArray::fromHex(digits);
+    }
+
+    // Raw traffic: route what arrives to us as the terminal would see it.
+    std::mutex mutex;
+    QByteArray received;
+    m_link.SetTerminalReceiver([&](const QByteArray& data) {
+        std::lock_guard lock(mutex);
+        received += data;
+    });
+    m_link.m_bTerminalShown = 1;
+    m_link.SendBytes(bytes);
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < nWaitMs && !s_bStop)
+        QThread::msleep(5);
+    m_link.m_bTerminalShown = 0;
+    m_link.SetTerminalReceiver(nullptr);
+
+    std::lock_guard lock(mutex);
+    m_out << QString::fromLatin1(received.toHex(' ').toUpper()) << "\n";
+    return kOk;
+}

@@ -1,0 +1,206 @@
+#include "cli/CliOptions.h"
+
+bool ParseInt(const QString& strText, int nMin, int nMax, int& nValue)
+{
+    bool bOk = false;
+    const int n = strText.toInt(&bOk);
+    if (!bOk || n < nMin || n > nMax)
+        return false;
+    nValue = n;
+    return true;
+}
+
+bool ParseAddressList(const QString& strList, QList<int>& arrAddresses)
+{
+    QList<int> arr;
+    for (const QString& strPart : strList.split(QLatin1Char(','))) {
+        int nAddress = 0;
+        if (!ParseInt(strPart.trimmed(), 0, 99, nAddress))
+            return false;
+        arr.append(nAddress);
+    }
+    if (arr.isEmpty())
+        return false;
+    arrAddresses = arr;
+    return true;
+}
+
+namespace {
+
+// "--name VALUE" or "--name=VALUE" at position i; advances i past the value.
+bool TakeValue(const QStringList& arrArgs, qsizetype& i, const QString& strName, QString& strValue,
+               bool& bMatched)
+{
+    const QString& strArg = arrArgs[i];
+    bMatched = false;
+    if (strArg == strName) {
+        bMatched = true;
+        if (i + 1 >= arrArgs.size())
+            return false;
+        strValue = arrArgs[++i];
+        return true;
+    }
+    if (strArg.startsWith(strName + QLatin1Char('='))) {
+        bMatched = true;
+        strValue = strArg.mid(strName.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool CliOptions::Parse(const QStringList& arrArgs, QString& strError)
+{
+    int nPortOptions = 0;
+    for (qsizetype i = 0; i < arrArgs.size(); ++i) {
+        const QString& strArg = arrArgs[i];
+        if (!strArg.startsWith(QLatin1String("--"))) {
+            m_strCommand = strArg;
+            m_arrArguments = arrArgs.mid(i + 1);
+            break;
+        }
+        if (strArg == QLatin1String("--simulate") || strArg.startsWith(QLatin1String("--simulate="))) {
+            ++nPortOptions;
+            m_source = PortSource::Simulator;
+            m_arrSimAddresses = {1, 3, 17};
+            if (strArg.contains(QLatin1Char('=')) &&
+                !ParseAddressList(strArg.section(QLatin1Char('='), 1), m_arrSimAddresses)) {
+                strError = QStringLiteral("--simulate takes addresses 0..99, such as --simulate=1,3,17");
+                return false;
+            }
+            continue;
+        }
+        QString strValue;
+        bool bMatched = false;
+        struct IntOption
+        {
+            const char* m_pszName;
+            int m_nMin, m_nMax;
+        };
+        if (TakeValue(arrArgs, i, QStringLiteral("--port"), strValue, bMatched) || bMatched) {
+            if (strValue.isEmpty()) {
+                strError = QStringLiteral("--port needs a device path");
+                return false;
+            }
+            ++nPortOptions;
+            m_source = PortSource::Device;
+            m_strDevice = strValue;
+            continue;
+        }
+        if (TakeValue(arrArgs, i, QStringLiteral("--parity"), strValue, bMatched) || bMatched) {
+            const QString strUpper = strValue.toUpper();
+            if (strUpper != QLatin1String("N") && strUpper != QLatin1String("O") &&
+                strUpper != QLatin1String("E")) {
+                strError = QStringLiteral("--parity takes N, O or E");
+                return false;
+            }
+            m_cParity = strUpper.at(0).toLatin1();
+            continue;
+        }
+        const IntOption options[] = {{"--com", 1, 256}, {"--baud", 1, 4000000},
+                                     {"--data-bits", 6, 8}, {"--stop-bits", 1, 2}};
+        bool bTaken = false;
+        for (const IntOption& option : options) {
+            const QString strName = QLatin1String(option.m_pszName);
+            const bool bHasValue = TakeValue(arrArgs, i, strName, strValue, bMatched);
+            if (!bMatched)
+                continue;
+            int nValue = 0;
+            if (!bHasValue || !ParseInt(strValue, option.m_nMin, option.m_nMax, nValue)) {
+                strError = QStringLiteral("%1 takes a number from %2 to %3")
+                               .arg(strName)
+                               .arg(option.m_nMin)
+                               .arg(option.m_nMax);
+                return false;
+            }
+            if (strName == QLatin1String("--com")) {
+                ++nPortOptions;
+                m_source = PortSource::ComNumber;
+                m_nCom = nValue;
+            } else if (strName == QLatin1String("--baud")) {
+                m_nBaud = nValue;
+            } else if (strName == QLatin1String("--data-bits")) {
+                m_nDataBits = nValue;
+            } else {
+                m_nStopBits = nValue;
+            }
+            bTaken = true;
+            break;
+        }
+        if (!bTaken) {
+            strError = QStringLiteral("unknown option %1").arg(strArg);
+            return false;
+        }
+    }
+    if (nPortOptions > 1) {
+        strError = QStringLiteral("give at most one of --port, --com and --simulate");
+        return false;
+    }
+    if (m_strCommand.isEmpty()) {
+        strError = QStringLiteral("no command given");
+        return false;
+    }
+    return true;
+}
+
+QString CliOptions::Usage()
+{
+    return QStringLiteral(
+        "usage: tolvex-cli [--port DEVICE | --com N | --simulate[=ADDRS]] [--baud N]\n"
+        "                  [--parity N|O|E] [--data-bits 6|7|8] [--stop-bits 1|2] COMMAND ...\n"
+        "\n"
+        "Without a port option the bus settings stored by the main window are used.\n"
+        "--simulate runs simulated modules (default 1,3,17) on a pseudo-terminal.\n"
+        "\n"
+        "commands:\n"
+        "  scan [--last N]                       list the addresses 0..N (default 31) that answer\n"
+        "  read ADDR                             read the parameter set as NAME=VALUE lines\n"
+        "  msv ADDR [-n COUNT] [--checksum] [--no-setup]\n"
+        "                                        read measured values (COUNT 0: until interrupted)\n"
+        "  send TEXT [--hex] [--wait MS]         write TEXT raw, print what arrives as hex\n");
+}
+
+bool CCommandArgs::TakeFlag(const QString& strFlag)
+{
+    return m_arrArgs.removeAll(strFlag) > 0;
+}
+
+bool CCommandArgs::TakeInt(const QStringList& arrNames, int nMin, int nMax, int& nValue,
+                           QString& strError)
+{
+    for (qsizetype i = 0; i < m_arrArgs.size(); ++i) {
+        for (const QString& strName : arrNames) {
+            QString strValue;
+            bool bMatched = false;
+            qsizetype j = i;
+            const bool bHasValue = TakeValue(m_arrArgs, j, strName, strValue, bMatched);
+            if (!bMatched)
+                continue;
+            if (!bHasValue || !ParseInt(strValue, nMin, nMax, nValue)) {
+                strError = QStringLiteral("%1 takes a number from %2 to %3").arg(strName).arg(nMin).arg(nMax);
+                return false;
+            }
+            m_arrArgs.remove(i, j - i + 1);
+            return true;
+        }
+    }
+    return true;
+}
+
+bool CCommandArgs::TakePositional(int nCount, QStringList& arrValues, QString& strError)
+{
+    for (const QString& strArg : m_arrArgs) {
+        if (strArg.startsWith(QLatin1String("--")) ||
+            (strArg.startsWith(QLatin1Char('-')) && strArg.size() > 1 && !strArg.at(1).isDigit())) {
+            strError = QStringLiteral("unknown option %1").arg(strArg);
+            return false;
+        }
+    }
+    if (m_arrArgs.size() != nCount) {
+        strError = QStringLiteral("expected %1 argument(s), got %2").arg(nCount).arg(m_arrArgs.size());
+        return false;
+    }
+    arrValues = m_arrArgs;
+    return true;
+}

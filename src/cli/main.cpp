@@ -1,0 +1,100 @@
+#include "app/settings/ParamsManager.h"
+#include "app/settings/PortMap.h"
+#include "app/settings/SettingsStore.h"
+#include "cli/CliCommands.h"
+#include "cli/CliOptions.h"
+#include "link/BusLink.h"
+#include "sim/PtySimulator.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// The bus settings the main window stored, read without writing anything back.
+ComSettings StoredComSettings()
+{
+    ComSettings settings;
+    CParamsManager params;
+    params.OpenSettingsKey(CParamsManager::DefaultSettingsFile(), CSettingsStore::kGroup);
+    QByteArray bytes(ComSettings::kSize, '\0');
+    int nLen = ComSettings::kSize;
+    if (params.ReadSetting(CSettingsStore::kComSettingsName, bytes.data(), nLen))
+        settings.FromBytes(bytes);
+    return settings;
+}
+
+void OnInterrupt(int)
+{
+    CCliCommands::RequestStop();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QStringList arrArgs = QCoreApplication::arguments().mid(1);
+    if (arrArgs.contains(QLatin1String("--help")) || arrArgs.contains(QLatin1String("-h"))) {
+        out << CliOptions::Usage();
+        return 0;
+    }
+    CliOptions options;
+    QString strError;
+    if (!options.Parse(arrArgs, strError)) {
+        err << "tolvex-cli: " << strError << "\n" << CliOptions::Usage();
+        return CCliCommands::kUsageError;
+    }
+
+    ComSettings settings; // 19200, E, 8, 1 unless stored or given
+    if (options.m_source == CliOptions::PortSource::Stored)
+        settings = StoredComSettings();
+    if (options.m_source == CliOptions::PortSource::ComNumber)
+        settings.m_nPort = options.m_nCom;
+    settings.m_nBaud = options.m_nBaud.value_or(settings.m_nBaud);
+    settings.m_nParity = static_cast<quint8>(options.m_cParity.value_or(settings.ParityLetter()));
+    settings.m_nDataBits = options.m_nDataBits.value_or(settings.m_nDataBits);
+    settings.m_nStopBits = options.m_nStopBits.value_or(settings.m_nStopBits);
+
+    std::unique_ptr<CPtySimulator> pSimulator;
+    QString strDevice = options.m_strDevice;
+    if (options.m_source == CliOptions::PortSource::Simulator) {
+        SimOptions simOptions;
+        simOptions.m_arrAddresses = options.m_arrSimAddresses;
+        pSimulator = std::make_unique<CPtySimulator>(simOptions);
+        strDevice = pSimulator->Start();
+        if (strDevice.isEmpty()) {
+            err << "tolvex-cli: cannot start the simulator: " << pSimulator->ErrorText() << "\n";
+            return CCliCommands::kUsageError;
+        }
+    }
+
+    CBusLink link;
+    if (!strDevice.isEmpty()) {
+        link.SetDeviceResolver([strDevice](int) { return strDevice; });
+    } else {
+        const CPortMap portMap;
+        link.SetDeviceResolver([portMap](int nPort) { return portMap.DeviceFor(nPort); });
+    }
+    link.SetOpenFailureReporter([&err, &link](const QString& strMessage) {
+        err << "tolvex-cli: " << strMessage << " (" << link.OpenDevice() << ")\n";
+        err.flush();
+    });
+    link.m_comSettings = settings;
+    if (!link.OpenBusPort())
+        return CCliCommands::kUsageError;
+
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    CCliCommands commands(link, out, err);
+    const int nExit = commands.Run(options.m_strCommand, options.m_arrArguments);
+    link.ClosePort();
+    return nExit;
+}

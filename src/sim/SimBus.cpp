@@ -1,0 +1,127 @@
+#include "sim/SimBus.h"
+
+CSimBus::CSimBus(const SimOptions& options)
+    : m_options(options), m_tStart(Clock::now()), m_rng(options.m_nSeed)
+{
+    for (int nAddress : options.m_arrAddresses) {
+        if (nAddress >= 0 && nAddress <= 99 && !FindLocked(nAddress))
+            m_modules.push_back(std::make_unique<CSimModule>(nAddress, options));
+    }
+}
+
+std::vector<CSimBus::Reply> CSimBus::Feed(const QByteArray& bytes, Clock::time_point tNow)
+{
+    std::lock_guard lock(m_mutex);
+    const double dSeconds = std::chrono::duration<double>(tNow - m_tStart).count();
+    const SimFaults& faults = m_options.m_faults;
+    std::vector<Reply> replies;
+    for (const CSimFrameSplitter::Frame& frame : m_splitter.Feed(bytes, tNow)) {
+        CSimModule* pModule = FindLocked(frame.m_nAddress);
+        if (!pModule)
+            continue;
+        const auto addressFree = [this](int nAddress) { return FindLocked(nAddress) == nullptr; };
+        CSimModule::Result result = pModule->RunFrame(frame.m_commands, dSeconds, addressFree);
+        if (result.m_reply.isEmpty())
+            continue;
+
+        ++m_nReplyCount;
+        const bool bDropNth = faults.m_nDropEvery > 0 && m_nReplyCount % faults.m_nDropEvery == 0;
+        const bool bDropChance =
+            faults.m_dDropProbability > 0.0 &&
+            std::uniform_real_distribution<double>(0.0, 1.0)(m_rng) < faults.m_dDropProbability;
+        if (bDropNth || bDropChance)
+            continue;
+
+        Reply reply;
+        reply.m_bytes = result.m_reply;
+        if (faults.m_bCorruptCheck && result.m_bBinary)
+            reply.m_bytes[3] = static_cast<char>(reply.m_bytes[3] ^ 0x5A);
+        for (int i = 0; i < faults.m_nNoiseBytes; ++i)
+            reply.m_noise.append(static_cast<char>(std::uniform_int_distribution<int>(0, 255)(m_rng)));
+        reply.m_nCommandBytes = frame.m_nBytes;
+        reply.m_nDelayMs = result.m_nDelayMs + faults.m_nDelayMs;
+        reply.m_bSplit = faults.m_bSplit;
+        reply.m_nSplitPauseMs = faults.m_nSplitPauseMs;
+        replies.push_back(reply);
+    }
+    return replies;
+}
+
+QByteArray CSimBus::Process(const QByteArray& bytes)
+{
+    QByteArray out;
+    for (const Reply& reply : Feed(bytes))
+        out += reply.m_noise + reply.m_bytes;
+    return out;
+}
+
+void CSimBus::PowerCycle()
+{
+    std::lock_guard lock(m_mutex);
+    for (const auto& pModule : m_modules)
+        pModule->PowerCycle();
+    m_splitter.Clear();
+}
+
+void CSimBus::SetFaults(const SimFaults& faults)
+{
+    std::lock_guard lock(m_mutex);
+    m_options.m_faults = faults;
+    m_nReplyCount = 0;
+    for (const auto& pModule : m_modules)
+        pModule->SetZtsSupported(!faults.m_bZtsUnsupported);
+}
+
+SimFaults CSimBus::Faults() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_options.m_faults;
+}
+
+SimOptions CSimBus::Options() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_options;
+}
+
+QList<int> CSimBus::Addresses() const
+{
+    std::lock_guard lock(m_mutex);
+    QList<int> addresses;
+    for (const auto& pModule : m_modules)
+        addresses.append(pModule->Address());
+    return addresses;
+}
+
+bool CSimBus::SetExtraLoad(int nAddress, qint32 nRaw)
+{
+    std::lock_guard lock(m_mutex);
+    CSimModule* pModule = FindLocked(nAddress);
+    if (!pModule)
+        return false;
+    pModule->SetExtraLoad(nRaw);
+    return true;
+}
+
+bool CSimBus::Snapshot(int nAddress, CSimModule::Params& current, CSimModule::Params& stored,
+                       bool& bUnlocked, bool& bNet) const
+{
+    std::lock_guard lock(m_mutex);
+    const CSimModule* pModule = FindLocked(nAddress);
+    if (!pModule)
+        return false;
+    current = pModule->Current();
+    stored = pModule->Stored();
+    bUnlocked = pModule->IsUnlocked();
+    bNet = pModule->IsNet();
+    return true;
+}
+
+CSimModule* CSimBus::FindLocked(int nAddress) const
+{
+    for (const auto& pModule : m_modules) {
+        if (pModule->Address() == nAddress)
+            return pModule.get();
+    }
+    return nullptr;
+}

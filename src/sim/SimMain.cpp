@@ -1,0 +1,136 @@
+// tolvex-sim: a bus of simulated modules on a pseudo-terminal.
+
+#include "sim/PtySimulator.h"
+
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+namespace {
+
+void PrintHelp()
+{
+    const QString strHelp =
+        QStringLiteral(
+            "Usage: tolvex-sim [options]\n"
+            "Simulates weighing modules on a pseudo-terminal. The first line of output is\n"
+            "the device path to open as the serial port.\n"
+            "\n"
+            "  --modules A,B,...   module addresses, 0..99 (default 1,3,17)\n"
+            "  --link PATH         keep a symbolic link to the device at PATH\n"
+            "  --baud N            baud rate for the line timing (default 19200)\n"
+            "  --line-timing       answer as late as the bytes would take on the wire\n"
+            "  --turnaround-ms MS  module reaction time before each reply (default 0)\n"
+            "  --seed N            seed of the signal noise and random faults (default 1)\n"
+            "  --fault F           inject a fault (repeatable, or comma separated):\n") +
+        SimFaults::Help() +
+        QStringLiteral("  --help              this text\n"
+                       "\n"
+                       "Signals: SIGINT or SIGTERM stop and remove the link; SIGUSR1 power-cycles\n"
+                       "every module (stored settings back, locked, gross mode).\n");
+    std::fputs(strHelp.toLocal8Bit().constData(), stdout);
+}
+
+int Fail(const QString& strMessage)
+{
+    std::fprintf(stderr, "tolvex-sim: %s\n", strMessage.toLocal8Bit().constData());
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+
+    SimOptions options;
+    QString strLink;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& strArg = args[i];
+        const bool bHasValue = i + 1 < args.size();
+        if (strArg == "--help" || strArg == "-h") {
+            PrintHelp();
+            return 0;
+        }
+        if (strArg == "--line-timing") {
+            options.m_bLineTiming = true;
+            continue;
+        }
+        const bool bTakesValue = strArg == "--modules" || strArg == "--link" ||
+                                 strArg == "--baud" || strArg == "--turnaround-ms" ||
+                                 strArg == "--seed" || strArg == "--fault";
+        if (!bTakesValue)
+            return Fail(QStringLiteral("unknown argument \"%1\" (see --help)").arg(strArg));
+        if (!bHasValue)
+            return Fail(QStringLiteral("%1 needs a value").arg(strArg));
+        const QString strValue = args[++i];
+        bool bOk = false;
+        if (strArg == "--modules") {
+            options.m_arrAddresses.clear();
+            for (const QString& strPart : strValue.split(',')) {
+                const int nAddress = strPart.trimmed().toInt(&bOk);
+                if (!bOk || nAddress < 0 || nAddress > 99 ||
+                    options.m_arrAddresses.contains(nAddress))
+                    return Fail(QStringLiteral("bad module list \"%1\"").arg(strValue));
+                options.m_arrAddresses.append(nAddress);
+            }
+        } else if (strArg == "--link") {
+            if (strValue.isEmpty())
+                return Fail(QStringLiteral("--link needs a path"));
+            strLink = strValue;
+        } else if (strArg == "--baud") {
+            options.m_nBaud = strValue.toInt(&bOk);
+            if (!bOk || options.m_nBaud <= 0)
+                return Fail(QStringLiteral("bad baud rate \"%1\"").arg(strValue));
+        } else if (strArg == "--turnaround-ms") {
+            options.m_dTurnaroundMs = strValue.toDouble(&bOk);
+            if (!bOk || options.m_dTurnaroundMs < 0.0)
+                return Fail(QStringLiteral("bad turnaround \"%1\"").arg(strValue));
+        } else if (strArg == "--seed") {
+            options.m_nSeed = strValue.toUInt(&bOk);
+            if (!bOk)
+                return Fail(QStringLiteral("bad seed \"%1\"").arg(strValue));
+        } else {
+            for (const QString& strFault : strValue.split(',')) {
+                QString strError;
+                if (!options.m_faults.Apply(strFault.trimmed(), strError))
+                    return Fail(strError + QStringLiteral(" (see --help)"));
+            }
+        }
+    }
+
+    // Signals are taken synchronously below; block them before the serving
+    // thread starts so that it inherits the mask.
+    sigset_t blockedSignals;
+    sigemptyset(&blockedSignals);
+    sigaddset(&blockedSignals, SIGINT);
+    sigaddset(&blockedSignals, SIGTERM);
+    sigaddset(&blockedSignals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &blockedSignals, nullptr);
+
+    CPtySimulator simulator(options);
+    const QString strPath = simulator.Start(strLink);
+    if (strPath.isEmpty()) {
+        std::fprintf(stderr, "tolvex-sim: %s\n", simulator.ErrorText().toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("%s\n", strPath.toLocal8Bit().constData());
+    std::fflush(stdout);
+
+    for (;;) {
+        int nSignal = 0;
+        if (sigwait(&blockedSignals, &nSignal) != 0)
+            continue;
+        if (nSignal == SIGUSR1) {
+            simulator.PowerCycle();
+            continue;
+        }
+        break;
+    }
+    simulator.Stop();
+    return 0;
+}

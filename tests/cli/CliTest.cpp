@@ -1,0 +1,176 @@
+#include "app/settings/ParamsManager.h"
+#include "app/settings/PortMap.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString BinPath(const char* pszName)
+{
+    return QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath(QString::fromLatin1(pszName));
+}
+
+struct Result
+{
+    int m_nExit = -1;
+    QString m_strOut;
+    QString m_strErr;
+};
+
+} // namespace
+
+class CliTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+    Result Cli(const QStringList& arrArgs)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+        process.setProcessEnvironment(env);
+        process.start(BinPath("tolvex-cli"), arrArgs);
+        if (!process.waitForFinished(60000))
+            process.kill();
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    // A tolvex-sim process; returns its device path.
+    QString StartSim(QProcess& sim, const QStringList& arrArgs)
+    {
+        sim.start(BinPath("tolvex-sim"), arrArgs);
+        if (!sim.waitForStarted(10000) || !sim.waitForReadyRead(10000))
+            return QString();
+        return QString::fromLocal8Bit(sim.readLine()).trimmed();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        QVERIFY(QFile::exists(BinPath("tolvex-cli")));
+    }
+
+    void scanFindsTheSimulatedModules()
+    {
+        const Result result = Cli({"--simulate", "scan", "--last", "20"});
+        QCOMPARE(result.m_nExit, 0);
+        QCOMPARE(result.m_strOut, QStringLiteral("1\n3\n17\n"));
+
+        const Result none = Cli({"--simulate=9", "scan", "--last", "8"});
+        QCOMPARE(none.m_nExit, 1);
+        QCOMPARE(none.m_strOut, QString());
+    }
+
+    void readPrintsTheParameterSet()
+    {
+        const Result result = Cli({"--simulate=3", "read", "3"});
+        QCOMPARE(result.m_nExit, 0);
+        const QStringList lines = result.m_strOut.split('\n', Qt::SkipEmptyParts);
+        QStringList names;
+        for (const QString& line : lines) {
+            QVERIFY2(line.contains('='), qPrintable(line));
+            names << line.section('=', 0, 0);
+        }
+        QCOMPARE(names.join(' '), QStringLiteral("FMD ASF ADI COC COF TAV ICR ZTR ZTS ZSE STR CSM LDW "
+                                                 "LWT NOV CHP GAN RLE RLN IDN"));
+        // The read switched the module to binary output first.
+        QVERIFY(lines.contains(QStringLiteral("COF=8")));
+        const QString idn = lines.last().section('=', 1);
+        QCOMPARE(idn.size(), 31);
+        QCOMPARE(idn.count(','), 3);
+        QCOMPARE(idn.at(3), QLatin1Char(','));
+
+        const Result absent = Cli({"--simulate=3", "read", "9"});
+        QCOMPARE(absent.m_nExit, 1);
+        QVERIFY2(absent.m_strErr.contains("S09;FMD?;"), qPrintable(absent.m_strErr));
+    }
+
+    void readSkipsAnUnsupportedZeroTrackingSpeed()
+    {
+        QProcess sim;
+        const QString strDevice = StartSim(sim, {"--modules", "2", "--fault", "zts-unsupported"});
+        QVERIFY(!strDevice.isEmpty());
+        const Result result = Cli({"--port", strDevice, "read", "2"});
+        QCOMPARE(result.m_nExit, 0);
+        QVERIFY(!result.m_strOut.contains("ZTS="));
+        QVERIFY(result.m_strOut.contains("ZSE="));
+        QVERIFY(result.m_strErr.contains("ZTS"));
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+    }
+
+    void measuredValues()
+    {
+        const Result result = Cli({"--simulate=1", "msv", "1", "-n", "3"});
+        QCOMPARE(result.m_nExit, 0);
+        const QStringList lines = result.m_strOut.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        for (const QString& line : lines) {
+            bool bOk = false;
+            line.toInt(&bOk);
+            QVERIFY2(bOk, qPrintable(line));
+        }
+
+        QProcess sim;
+        const QString strDevice = StartSim(sim, {"--modules", "1", "--fault", "drop=1"});
+        QVERIFY(!strDevice.isEmpty());
+        const Result dropped = Cli({"--port", strDevice, "msv", "1", "-n", "2", "--no-setup"});
+        QCOMPARE(dropped.m_nExit, 1);
+        QCOMPARE(dropped.m_strErr, QStringLiteral("timeout\ntimeout\n"));
+        QCOMPARE(dropped.m_strOut, QString());
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+    }
+
+    void sendRawTextAndHex()
+    {
+        const Result text = Cli({"--simulate=1", "send", "S01;ADR?;", "--wait", "400"});
+        QCOMPARE(text.m_nExit, 0);
+        QCOMPARE(text.m_strOut, QStringLiteral("30 31 0D 0A\n"));
+        const Result hex = Cli({"--simulate=1", "send", "--hex", "53 30 31 3B 41 44 52 3F 3B", "--wait", "400"});
+        QCOMPARE(hex.m_nExit, 0);
+        QCOMPARE(hex.m_strOut, QStringLiteral("30 31 0D 0A\n"));
+        QCOMPARE(Cli({"--simulate=1", "send", "--hex", "5G"}).m_nExit, 2);
+    }
+
+    void storedSettingsAreUsedWithoutPortOption()
+    {
+        QProcess sim;
+        const QString strDevice = StartSim(sim, {"--modules", "4"});
+        QVERIFY(!strDevice.isEmpty());
+        QVERIFY(CPortMap(QDir(m_config.path()).filePath("Kavro/TolvexSoftware.conf")).SetDevice(1, strDevice));
+        const Result result = Cli({"scan", "--last", "5"});
+        QCOMPARE(result.m_nExit, 0);
+        QCOMPARE(result.m_strOut, QStringLiteral("4\n"));
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+    }
+
+    void usageErrorsAndUnopenablePorts()
+    {
+        QCOMPARE(Cli({}).m_nExit, 2);
+        QCOMPARE(Cli({"--simulate", "frobnicate"}).m_nExit, 2);
+        QCOMPARE(Cli({"--simulate", "read"}).m_nExit, 2);
+        QCOMPARE(Cli({"--simulate", "read", "x"}).m_nExit, 2);
+        QCOMPARE(Cli({"--simulate", "msv", "1", "-n"}).m_nExit, 2);
+        QCOMPARE(Cli({"--parity", "X", "scan"}).m_nExit, 2);
+        QCOMPARE(Cli({"--data-bits", "9", "scan"}).m_nExit, 2);
+        QCOMPARE(Cli({"--port", "/dev/x", "--simulate", "scan"}).m_nExit, 2);
+        const Result missing = Cli({"--port", "/dev/tolvex-no-such-port", "scan"});
+        QCOMPARE(missing.m_nExit, 2);
+        QVERIFY2(missing.m_strErr.contains(QString::fromUtf8("串口1打开失败,错误码2")),
+                 qPrintable(missing.m_strErr));
+        QCOMPARE(Cli({"--help"}).m_nExit, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "CliTest.moc"
