@@ -1,0 +1,260 @@
+#include "sim/PtySimulator.h"
+#include "sim/SimBus.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+SimOptions Quiet(QList<int> arrAddresses = {1, 3, 17})
+{
+    SimOptions options;
+    options.m_arrAddresses = arrAddresses;
+    options.m_nLoadSwing = 0;
+    options.m_nNoise = 0;
+    options.m_nCaptureDelayMs = 0;
+    return options;
+}
+
+qint32 Decode(const QByteArray& reply)
+{
+    qint32 n = (quint8(reply[0]) << 16) | (quint8(reply[1]) << 8) | quint8(reply[2]);
+    return n >= 0x800000 ? n - 0x1000000 : n;
+}
+
+// Writes a frame to the device and collects what comes back within nWaitMs.
+QByteArray Ask(int fd, const QByteArray& frame, int nWaitMs = 500)
+{
+    if (::write(fd, frame.constData(), frame.size()) != frame.size())
+        return {};
+    QByteArray reply;
+    pollfd pfd{fd, POLLIN, 0};
+    while (::poll(&pfd, 1, reply.endsWith("\r\n") ? 30 : nWaitMs) > 0) {
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        reply.append(buffer, n);
+    }
+    return reply;
+}
+
+int OpenRaw(const QString& strPath)
+{
+    const int fd = ::open(strPath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    if (fd >= 0) {
+        termios tio{};
+        ::tcgetattr(fd, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
+
+} // namespace
+
+class SimTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void onlyTheAddressedModuleAnswers()
+    {
+        CSimBus bus(Quiet());
+        QCOMPARE(bus.Process("S03;ADR?;"), QByteArray("03\r\n"));
+        QCOMPARE(bus.Process("S17;adr?;"), QByteArray("17\r\n"));
+        QCOMPARE(bus.Process("S02;ADR?;"), QByteArray());
+        QCOMPARE(bus.Process("S01;XYZ?;"), QByteArray("?\r\n"));
+        // Split across writes, the frame is still one frame.
+        QCOMPARE(bus.Process("S01;FM"), QByteArray());
+        QCOMPARE(bus.Process("D?;"), QByteArray("0\r\n"));
+    }
+
+    void replyFormatsAndLengths()
+    {
+        CSimBus bus(Quiet({1}));
+        QCOMPARE(bus.Process("S01;TAV?;").size(), 10);
+        QCOMPARE(bus.Process("S01;LDW?;").size(), 10);
+        QCOMPARE(bus.Process("S01;NOV?;"), QByteArray("+010000\r\n"));
+        const QByteArray idn = bus.Process("S01;IDN?;");
+        QCOMPARE(idn.size(), 33);
+        QCOMPARE(idn.at(3), ',');
+        QCOMPARE(idn.at(19), ',');
+        QCOMPARE(idn.at(27), ',');
+        QVERIFY(idn.endsWith("\r\n"));
+
+        // Binary value, check byte zero while the checksum is off.
+        QByteArray msv = bus.Process("S01;MSV?;");
+        QCOMPARE(msv.size(), 6);
+        QCOMPARE(msv.at(3), '\0');
+        QVERIFY(msv.endsWith("\r\n"));
+        QCOMPARE(bus.Process("S01;CSM1;"), QByteArray("0\r\n"));
+        msv = bus.Process("S01;MSV?;");
+        QCOMPARE(quint8(msv[3]), quint8(msv[0] ^ msv[1] ^ msv[2]));
+        // Other output formats answer in text.
+        QCOMPARE(bus.Process("S01;COF0;"), QByteArray("0\r\n"));
+        const QByteArray text = bus.Process("S01;MSV?;");
+        QCOMPARE(text.size(), 10);
+        QCOMPARE(text.toInt(), Decode(msv));
+    }
+
+    void unlockGainStoreAndPowerCycle()
+    {
+        CSimBus bus(Quiet({1}));
+        QCOMPARE(bus.Process("S01;FMD1;"), QByteArray("?\r\n"));
+        QCOMPARE(bus.Process("S01;TAR;"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;SPW\"NiLOx\";"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;FMD1;"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;GAN3;"), QByteArray("?\r\n"));
+        QCOMPARE(bus.Process("S01;SPW\"WaRkuTE\";GAN3;"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;GAN?;"), QByteArray("3\r\n"));
+        // The gain password counts for its own frame only.
+        QCOMPARE(bus.Process("S01;GAN4;"), QByteArray("?\r\n"));
+        QCOMPARE(bus.Process("S01;ICR96;"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;ICR97;"), QByteArray("?\r\n"));
+        QCOMPARE(bus.Process("S01;TDD1;"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;FMD0;"), QByteArray("0\r\n"));
+        bus.PowerCycle();
+        QCOMPARE(bus.Process("S01;FMD?;"), QByteArray("1\r\n"));
+        QCOMPARE(bus.Process("S01;ICR?;"), QByteArray("96\r\n"));
+        QCOMPARE(bus.Process("S01;FMD0;"), QByteArray("?\r\n"));
+    }
+
+    void addressChange()
+    {
+        CSimBus bus(Quiet({12, 3}));
+        QCOMPARE(bus.Process("S12;SPW\"NiLOx\";"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S12;adr03;"), QByteArray("?\r\n")); // taken
+        QCOMPARE(bus.Process("S12;adr05;"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S12;ADR?;"), QByteArray());
+        QCOMPARE(bus.Process("S05;ADR?;"), QByteArray("05\r\n"));
+        QCOMPARE(bus.Process("S05;TDD1;"), QByteArray("0\r\n"));
+    }
+
+    void tareNetAndCaptures()
+    {
+        CSimBus bus(Quiet({1}));
+        QVERIFY(bus.SetExtraLoad(1, 80000));
+        const qint32 nGross = Decode(bus.Process("S01;MSV?;"));
+        QVERIFY(nGross > 0);
+        QCOMPARE(bus.Process("S01;TAR;"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;TAV?;"), QString::asprintf("%+08d\r\n", nGross).toLatin1());
+        QCOMPARE(bus.Process("S01;TAS1;"), QByteArray("0\r\n"));
+        QCOMPARE(Decode(bus.Process("S01;MSV?;")), 0);
+        QCOMPARE(bus.Process("S01;TAS0;"), QByteArray("0\r\n"));
+        QCOMPARE(Decode(bus.Process("S01;MSV?;")), nGross);
+
+        // Zero and full load capture the raw signal.
+        QCOMPARE(bus.Process("S01;SPW\"NiLOx\";"), QByteArray("0\r\n"));
+        QVERIFY(bus.SetExtraLoad(1, 0));
+        const QByteArray zero = bus.Process("S01;LDW;");
+        QCOMPARE(zero.size(), 10);
+        QVERIFY(bus.SetExtraLoad(1, 50000));
+        const QByteArray full = bus.Process("S01;LWT;");
+        QCOMPARE(full.toInt() - zero.toInt(), 50000);
+        QCOMPARE(Decode(bus.Process("S01;MSV?;")), 10000); // full load reads the nominal value
+    }
+
+    void faults()
+    {
+        CSimBus bus(Quiet({1}));
+        SimFaults faults;
+        QString strError;
+        QVERIFY(faults.Apply("drop=2", strError));
+        bus.SetFaults(faults);
+        QList<bool> answered;
+        for (int i = 0; i < 4; ++i)
+            answered << !bus.Process("S01;ADR?;").isEmpty();
+        QCOMPARE(answered.count(false), 2);
+
+        faults = SimFaults();
+        QVERIFY(faults.Apply("corrupt-check", strError));
+        bus.SetFaults(faults);
+        bus.Process("S01;CSM1;");
+        const QByteArray msv = bus.Process("S01;MSV?;");
+        QVERIFY(quint8(msv[3]) != quint8(msv[0] ^ msv[1] ^ msv[2]));
+
+        faults = SimFaults();
+        QVERIFY(faults.Apply("noise=4", strError));
+        bus.SetFaults(faults);
+        const QByteArray noisy = bus.Process("S01;ADR?;");
+        QCOMPARE(noisy.size(), 8);
+        QVERIFY(noisy.endsWith("01\r\n"));
+
+        faults = SimFaults();
+        QVERIFY(faults.Apply("zts-unsupported", strError));
+        bus.SetFaults(faults);
+        QCOMPARE(bus.Process("S01;ZTS?;"), QByteArray("?\r\n"));
+
+        QVERIFY(!faults.Apply("drop=x", strError));
+        QVERIFY(!faults.Apply("melt", strError));
+        QVERIFY(!strError.isEmpty());
+    }
+
+    void ptyServesAndVanishes()
+    {
+        QTemporaryDir dir;
+        const QString strLink = dir.filePath("ttySIM");
+        CPtySimulator simulator(Quiet());
+        const QString strPath = simulator.Start(strLink);
+        QVERIFY2(!strPath.isEmpty(), qPrintable(simulator.ErrorText()));
+        QCOMPARE(QFile::symLinkTarget(strLink), strPath);
+
+        const int fd = OpenRaw(strLink);
+        QVERIFY(fd >= 0);
+        QCOMPARE(Ask(fd, "S01;ADR?;"), QByteArray("01\r\n"));
+        QCOMPARE(Ask(fd, "S02;ADR?;", 200), QByteArray());
+        QCOMPARE(Ask(fd, "S17;ADR?;"), QByteArray("17\r\n"));
+
+        // Split replies still arrive whole.
+        SimFaults faults;
+        faults.m_bSplit = true;
+        simulator.SetFaults(faults);
+        QCOMPARE(Ask(fd, "S03;NOV?;"), QByteArray("+010000\r\n"));
+
+        simulator.Stop();
+        QVERIFY(!QFileInfo::exists(strLink));
+        char c = 0;
+        QVERIFY(::read(fd, &c, 1) <= 0);
+        ::close(fd);
+    }
+
+    void executableLifecycle()
+    {
+        QTemporaryDir dir;
+        const QString strLink = dir.filePath("ttyBUS");
+        QProcess sim;
+        sim.start(QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath("tolvex-sim"),
+                  {"--modules", "4", "--link", strLink});
+        QVERIFY(sim.waitForReadyRead(10000));
+        const QString strPath = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        QVERIFY(strPath.startsWith("/dev/"));
+        QVERIFY(QFileInfo::exists(strLink));
+        const int fd = OpenRaw(strLink);
+        QVERIFY(fd >= 0);
+        QCOMPARE(Ask(fd, "S04;ADR?;"), QByteArray("04\r\n"));
+        ::close(fd);
+        ::kill(static_cast<pid_t>(sim.processId()), SIGTERM);
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(!QFileInfo::exists(strLink));
+
+        QProcess bad;
+        bad.start(QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath("tolvex-sim"), {"--modules", "x"});
+        QVERIFY(bad.waitForFinished(10000));
+        QCOMPARE(bad.exitCode(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(SimTest)
+#include "SimTest.moc"
