@@ -9,7 +9,9 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 #include <cstdio>
 
 namespace {
@@ -46,13 +48,17 @@ bool RunAt(const QString& strSim, int nBaud, double dTurnaroundMs, double dSecon
     const double dCpuStart = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + std::chrono::duration<double>(dSeconds);
+    std::vector<double> arrMs;
     while (std::chrono::steady_clock::now() < end) {
         qint32 nValue = 0;
+        const auto t0 = std::chrono::steady_clock::now();
         if (link.ReadMeasuredValue(1, nValue, 6, 500))
             ++nReads;
         else
             ++nFailed;
+        arrMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
+    std::sort(arrMs.begin(), arrMs.end());
     const double dElapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double dCpu = CpuSeconds() - dCpuStart;
@@ -64,6 +70,10 @@ bool RunAt(const QString& strSim, int nBaud, double dTurnaroundMs, double dSecon
     const double dWireSeconds = nBytes * 11.0 / nBaud + dTurnaroundMs / 1000.0;
     const double dLimit = 1.0 / dWireSeconds;
     const double dRate = nReads / dElapsed;
+    if (!arrMs.empty())
+        std::printf("  one read: min %.3f ms, median %.3f ms, 99th percentile %.3f ms, wire %.3f ms\n",
+                    arrMs.front(), arrMs[arrMs.size() / 2], arrMs[arrMs.size() * 99 / 100],
+                    1000.0 * dWireSeconds);
     std::printf("%7d baud 8E1, %.1f ms turnaround: %7.1f reads/s, wire limit %7.1f/s (%5.1f %%), "
                 "%d failed, CPU %4.1f %% of one core\n",
                 nBaud, dTurnaroundMs, dRate, dLimit, 100.0 * dRate / dLimit, nFailed,

@@ -114,8 +114,11 @@ void CBusPortWorker::Close()
 
 void CBusPortWorker::Write(const QByteArray& bytes)
 {
-    if (m_pPort->isOpen())
-        m_pPort->write(bytes);
+    if (!m_pPort->isOpen())
+        return;
+    m_pPort->write(bytes);
+    // Hand the bytes to the driver now rather than on the next loop pass.
+    m_pPort->flush();
 }
 
 void CBusPortWorker::StartExchange(quint64 nTicket, const QByteArray& command)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -138,6 +139,8 @@ void CPtySimulator::Stop()
 
 void CPtySimulator::Serve()
 {
+    // Line timing is only as exact as the sleeps: ask for no timer slack.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     char buffer[4096];
     while (!m_bStop.load()) {
         pollfd fds[2] = {{m_nMaster, POLLIN, 0}, {m_arrWake[0], POLLIN, 0}};
@@ -203,8 +206,18 @@ void CPtySimulator::Answer(const CSimBus::Reply& reply, CSimBus::Clock::time_poi
 
 bool CPtySimulator::WaitUntil(CSimBus::Clock::time_point tWhen)
 {
-    std::unique_lock lock(m_mutexStop);
-    return !m_cvStop.wait_until(lock, tWhen, [this] { return m_bStop.load(); });
+    // Sleep most of the way, then spin the last stretch: waking from a sleep
+    // costs tens of microseconds, which would stretch every simulated byte time.
+    constexpr auto kSpin = std::chrono::microseconds(300);
+    {
+        std::unique_lock lock(m_mutexStop);
+        if (m_cvStop.wait_until(lock, tWhen - kSpin, [this] { return m_bStop.load(); }))
+            return false;
+    }
+    while (CSimBus::Clock::now() < tWhen)
+        if (m_bStop.load())
+            return false;
+    return true;
 }
 
 void CPtySimulator::WriteAll(const QByteArray& bytes)
