@@ -36,7 +36,8 @@ test: build build-asan
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 test-tsan: build-tsan
-	TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan --output-on-failure -R 'link|cli'
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	  ctest --test-dir build-tsan --output-on-failure -R 'link|cli|sim'
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
