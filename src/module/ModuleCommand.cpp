@@ -9,18 +9,18 @@ QByteArray Number(int n)
     return QByteArray::number(n);
 }
 
-// "%.2d": at least two digits, the sign before them.
-QByteArray TwoDigits(int n)
-{
-    const QByteArray digits = QByteArray::number(qAbs(static_cast<qint64>(n))).rightJustified(2, '0');
-    return n < 0 ? "-" + digits : digits;
-}
-
 } // namespace
+
+QByteArray CModuleCommand::AddressText(int nAddress)
+{
+    const QByteArray digits =
+        QByteArray::number(qAbs(static_cast<qint64>(nAddress))).rightJustified(2, '0');
+    return nAddress < 0 ? "-" + digits : digits;
+}
 
 QByteArray CModuleCommand::Frame(int nAddress, const QByteArray& body)
 {
-    return "S" + TwoDigits(nAddress) + ";" + body + ";";
+    return "S" + AddressText(nAddress) + ";" + body + ";";
 }
 
 int CModuleCommand::QueryReplyLength(const char* pszMnemonic)
@@ -35,10 +35,10 @@ int CModuleCommand::QueryReplyLength(const char* pszMnemonic)
     return 3;
 }
 
-ModuleRequest CModuleCommand::Query(int nAddress, const char* pszMnemonic)
+ModuleRequest CModuleCommand::Query(int nAddress, const char* pszMnemonic, int nTimeoutMs)
 {
     return {Frame(nAddress, QByteArray(pszMnemonic) + "?"), QueryReplyLength(pszMnemonic),
-            kLongTimeoutMs};
+            nTimeoutMs};
 }
 
 ModuleRequest CModuleCommand::Set(int nAddress, const char* pszMnemonic, int nValue)
@@ -84,7 +84,7 @@ ModuleRequest CModuleCommand::ChecksumOn(int nAddress, int nTimeoutMs)
 
 ModuleRequest CModuleCommand::NewAddress(int nAddress, int nNewAddress)
 {
-    return {Frame(nAddress, "adr" + TwoDigits(nNewAddress)), 3, kShortTimeoutMs};
+    return {Frame(nAddress, "adr" + AddressText(nNewAddress)), 3, kShortTimeoutMs};
 }
 
 ModuleRequest CModuleCommand::LinearPoint(int nAddress, int nIndex, int nValue)

@@ -20,9 +20,13 @@ public:
     static constexpr int kShortTimeoutMs = 500;
 
     static QByteArray Frame(int nAddress, const QByteArray& body);
+    // "%.2d": at least two digits, a sign before them.
+    static QByteArray AddressText(int nAddress);
 
-    // "S%.2d;XXX?;" with the reply length of that query.
-    static ModuleRequest Query(int nAddress, const char* pszMnemonic);
+    // "S%.2d;XXX?;" with the reply length of that query. The tare query right
+    // after a tare is the one caller that passes the short time-out.
+    static ModuleRequest Query(int nAddress, const char* pszMnemonic,
+                               int nTimeoutMs = kLongTimeoutMs);
     // "S%.2d;XXX%d;" for the parameter settings of a save (1500 ms) and the
     // calibration and linearisation writes (500 ms).
     static ModuleRequest Set(int nAddress, const char* pszMnemonic, int nValue);

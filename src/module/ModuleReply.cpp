@@ -23,6 +23,11 @@ int CModuleReply::Atoi(const QByteArray& reply)
                                            qint64(std::numeric_limits<int>::max())));
 }
 
+bool CModuleReply::IsAcknowledged(const QByteArray& reply)
+{
+    return reply.startsWith("0\r\n");
+}
+
 bool CModuleReply::IsUnsupported(const QByteArray& reply)
 {
     return reply == "?\r\n";
@@ -30,9 +35,7 @@ bool CModuleReply::IsUnsupported(const QByteArray& reply)
 
 bool CModuleReply::IsAddressEcho(const QByteArray& reply, int nAddress)
 {
-    // The frame's address text, without its "S" and ";".
-    const QByteArray frame = CModuleCommand::Frame(nAddress, QByteArray());
-    return reply == frame.mid(1, frame.size() - 3) + "\r\n";
+    return reply == CModuleCommand::AddressText(nAddress) + "\r\n";
 }
 
 QList<QByteArray> CModuleReply::IdentificationFields(const QByteArray& reply)

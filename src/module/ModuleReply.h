@@ -17,6 +17,8 @@ public:
     // clamped to 32 bits instead of overflowing.
     static int Atoi(const QByteArray& reply);
 
+    // A setting or action was accepted: the reply begins with "0\r\n".
+    static bool IsAcknowledged(const QByteArray& reply);
     // "?\r\n": the module does not know the query (ZTS on older modules).
     static bool IsUnsupported(const QByteArray& reply);
     // The whole reply equals the two-digit address and CR LF.

@@ -19,10 +19,10 @@ const QStringList& CValueTables::Entries(List list)
         Texts({"20Hz", "8Hz", "3Hz", "1.5Hz", "0.7Hz", "0.3Hz", "0.2Hz", "0.1Hz", "0.05Hz"});
     static const QStringList kOutputRate =
         Texts({"1200", "800", "600", "480", "400", "300", "240", "200", "160", "120", "100",
-               "96", "80", "60", "40", "30", "24", "20", "10", "8", "4"});
+               "96",   "80",  "60",  "40",  "30",  "24",  "20",  "10",  "8",   "4"});
     static const QStringList kZeroTrackRange = Texts({"OFF", "0.5d", "1.0d", "2.0d", "3.0d"});
-    static const QStringList kZeroTrackSpeed = Texts(
-        {"0.5d/2s", "0.5d/s", "1.0d/s", "1.5d/s", "2.0d/s", "3.0d/s", "4.0d/s", "6.0d/s"});
+    static const QStringList kZeroTrackSpeed =
+        Texts({"0.5d/2s", "0.5d/s", "1.0d/s", "1.5d/s", "2.0d/s", "3.0d/s", "4.0d/s", "6.0d/s"});
     static const QStringList kPowerOnZero =
         Texts({"OFF", "+/-2%Max", "+/-5%Max", "+/-10%Max", "+/-20%Max"});
     static const QStringList kOnOff = Texts({"OFF", "ON"});
@@ -31,8 +31,8 @@ const QStringList& CValueTables::Entries(List list)
     static const QStringList kLinearPoints = Texts({"4", "5", "6", "7", "8"});
     static const QStringList kUnit = Texts({"g", "Kg", "T", "lb", "N"});
     static const QStringList kDisplayDivision = Texts({"1", "2", "5", "10", "20", "50", "100"});
-    static const QStringList kDecimalPoint = Texts({"xxxxxxx.", "xxxxxx.x", "xxxxx.xx", "xxxx.xxx",
-                                                    "xxx.xxxx", "xx.xxxxx", "x.xxxxxx"});
+    static const QStringList kDecimalPoint =
+        Texts({"xxxxxxx.", "xxxxxx.x", "xxxxx.xx", "xxxx.xxx", "xxx.xxxx", "xx.xxxxx", "x.xxxxxx"});
     switch (list) {
     case List::FilterMode:
         return kFilterMode;

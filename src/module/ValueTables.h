@@ -9,7 +9,8 @@
 class CValueTables
 {
 public:
-    enum class List {
+    enum class List
+    {
         FilterMode,      // FMD
         DigitalFilter,   // ASF
         OutputRate,      // ICR
