@@ -1,0 +1,6 @@
+#include "app/TolvexApp.h"
+
+int main(int argc, char** argv)
+{
+    return RunTolvex(argc, argv);
+}

@@ -1,0 +1,3 @@
+#include "terminal/ComAssistDialog.h"
+
+CComAssistDialog::CComAssistDialog(CTolvexView* pView, QWidget* parent) : CTabPage(pView, parent) {}

@@ -1,0 +1,199 @@
+#include "app/MainFrame.h"
+#include "app/TabPage.h"
+#include "app/TabSheet.h"
+#include "app/TolvexApp.h"
+#include "app/TolvexView.h"
+#include "app/settings/ParamsManager.h"
+#include "app/settings/PortMap.h"
+#include "link/BusLink.h"
+#include "sim/PtySimulator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <thread>
+
+namespace {
+
+// Threads of this process, by id, with their names.
+QMap<QString, QString> Threads()
+{
+    QMap<QString, QString> mapThreads;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& strId : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(strId + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly))
+            mapThreads.insert(strId, QString::fromLocal8Bit(comm.readAll()).trimmed());
+    }
+    return mapThreads;
+}
+
+// Threads started since mapBefore that still run. Qt's global pool keeps idle
+// threads for half a minute; they are not ours and do not count.
+QStringList NewThreads(const QMap<QString, QString>& mapBefore)
+{
+    QStringList arrNew;
+    const QMap<QString, QString> mapNow = Threads();
+    for (auto it = mapNow.begin(); it != mapNow.end(); ++it)
+        if (!mapBefore.contains(it.key()) && it.value() != QLatin1String("Thread (pooled)"))
+            arrNew.append(it.value());
+    return arrNew;
+}
+
+QString TolvexBinary()
+{
+    return QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath(QStringLiteral("tolvex"));
+}
+
+} // namespace
+
+class SystemTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void demoRunsAllTabsAndTalksToTheSimulator();
+    void executableStopsCleanlyOnSigterm();
+    void executableCyclesTabsAndCloses();
+    void badArgumentsAreRefused();
+
+private:
+    QProcessEnvironment ProcessEnvironment() const;
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    QString m_strOldCwd;
+};
+
+void SystemTest::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pDir->isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pDir->filePath(QStringLiteral("config"))));
+    m_strOldCwd = QDir::currentPath();
+    QDir::setCurrent(m_pDir->path());
+}
+
+void SystemTest::cleanup()
+{
+    QDir::setCurrent(m_strOldCwd);
+    m_pDir.reset();
+}
+
+QProcessEnvironment SystemTest::ProcessEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_pDir->filePath(QStringLiteral("config")));
+    return env;
+}
+
+void SystemTest::demoRunsAllTabsAndTalksToTheSimulator()
+{
+    const QMap<QString, QString> mapThreadsBefore = Threads();
+    CTolvexApp::Options options;
+    options.m_bSimulate = true;
+    auto pApp = std::make_unique<CTolvexApp>(options);
+    QString strError;
+    QVERIFY2(pApp->InitInstance(strError), qPrintable(strError));
+    CMainFrame* pFrame = pApp->MainFrame();
+    CTolvexView* pView = pFrame->View();
+    QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+    const QString strPty = pApp->Simulator()->SlavePath();
+    QVERIFY(QFile::exists(strPty));
+
+    QTabBar* pBar = pView->TabSheet()->TabBar();
+    for (int nTab : {1, 2, 3, 4, 5, 0}) {
+        QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(nTab).center());
+        QCOMPARE(pView->TabSheet()->CurrentPage(), nTab);
+        QVERIFY(pView->Page(nTab)->isVisible());
+        QTest::qWait(50);
+        QVERIFY(pFrame->isVisible());
+    }
+
+    // The stored COM number reaches the simulated modules.
+    QVERIFY(pView->OpenBusPort());
+    QByteArray reply;
+    bool bAnswered = false;
+    std::thread worker([&] { bAnswered = pView->Query("S03;ADR?;", reply, 4, 2000); });
+    worker.join();
+    QVERIFY(bAnswered);
+    QCOMPARE(reply, QByteArray("03\r\n"));
+    QFile settingsFile(CParamsManager::DefaultSettingsFile());
+    QVERIFY(settingsFile.open(QIODevice::ReadOnly));
+    QVERIFY(!settingsFile.readAll().contains("PortMap"));
+    QCOMPARE(CPortMap().DeviceFor(1), QString());
+
+    // The bus I/O thread and the simulator are running now.
+    QVERIFY(NewThreads(mapThreadsBefore).size() >= 2);
+
+    QVERIFY(pFrame->close());
+    pApp->ExitInstance();
+    QVERIFY(pApp->MainFrame() == nullptr);
+    QVERIFY(!QFile::exists(strPty));
+    // Bus I/O thread and simulator thread are gone.
+    QTRY_COMPARE_WITH_TIMEOUT(NewThreads(mapThreadsBefore), QStringList(), 10000);
+}
+
+void SystemTest::executableStopsCleanlyOnSigterm()
+{
+    QProcess process;
+    process.setProcessEnvironment(ProcessEnvironment());
+    process.setWorkingDirectory(m_pDir->path());
+    process.start(TolvexBinary(), {QStringLiteral("--simulate=2,5")});
+    QVERIFY2(process.waitForStarted(30000), qPrintable(process.errorString()));
+
+    QString strPty;
+    const QRegularExpression reLine(QStringLiteral("simulated modules 2,5 on (\\S+) \\(COM1\\)"));
+    QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 30000);
+    const QString strLine = QString::fromLocal8Bit(process.readLine());
+    const QRegularExpressionMatch match = reLine.match(strLine);
+    QVERIFY2(match.hasMatch(), qPrintable(strLine));
+    strPty = match.captured(1);
+    QVERIFY(QFile::exists(strPty));
+    QCOMPARE(process.state(), QProcess::Running);
+
+    process.terminate();
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(!QFile::exists(strPty));
+    QVERIFY(QFile::exists(CParamsManager::DefaultSettingsFile()));
+}
+
+void SystemTest::executableCyclesTabsAndCloses()
+{
+    QProcess process;
+    process.setProcessEnvironment(ProcessEnvironment());
+    process.setWorkingDirectory(m_pDir->path());
+    process.start(TolvexBinary(), {QStringLiteral("--simulate"), QStringLiteral("--cycle-tabs")});
+    QVERIFY(process.waitForStarted(30000));
+    QVERIFY(process.waitForFinished(90000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    const QString strOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+    QVERIFY2(strOut.contains(QStringLiteral("simulated modules 1,3,17")), qPrintable(strOut));
+}
+
+void SystemTest::badArgumentsAreRefused()
+{
+    for (const QString& strArg : {QStringLiteral("--simulate=1,x"), QStringLiteral("--bogus")}) {
+        QProcess process;
+        process.setProcessEnvironment(ProcessEnvironment());
+        process.start(TolvexBinary(), {strArg});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY(process.readAllStandardError().contains("usage: tolvex"));
+    }
+}
+
+QTEST_MAIN(SystemTest)
+#include "SystemTest.moc"
