@@ -37,7 +37,7 @@ test: build build-asan
 
 test-tsan: build-tsan
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
-	  ctest --test-dir build-tsan --output-on-failure -R 'link|cli|sim'
+	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
