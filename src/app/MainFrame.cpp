@@ -41,11 +41,6 @@ CMainFrame::CMainFrame(CTolvexView* pView, QWidget* parent) : QMainWindow(parent
     setWindowTitle(FixedTitle());
 }
 
-CMainFrame::~CMainFrame()
-{
-    m_pView->StopWorkers();
-}
-
 QString CMainFrame::FixedTitle()
 {
     return QStringLiteral("高速Tolvex测试软件");

@@ -20,7 +20,6 @@ public:
     static constexpr int kMinHeight = 850;
 
     explicit CMainFrame(CTolvexView* pView, QWidget* parent = nullptr);
-    ~CMainFrame() override;
 
     static QString FixedTitle();
 
