@@ -2,7 +2,6 @@
 
 #include "app/MainFrame.h"
 #include "app/TabSheet.h"
-#include "app/settings/BackgroundColorFile.h"
 #include "curves/HistoryCoefDialog.h"
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
@@ -10,8 +9,10 @@
 #include "link/ComSettingDialog.h"
 #include "multi/32DisplayDialog.h"
 #include "params/ParamSettingsDialog.h"
+#include "settings/BackgroundColorFile.h"
 #include "terminal/ComAssistDialog.h"
 #include "terminal/RemoteDialog.h"
+#include "uikit/AppPath.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -26,14 +27,13 @@
 
 CTolvexView::CTolvexView(const QString& strSettingsFile, QWidget* parent)
     : QWidget(parent), m_pBusLink(std::make_unique<CBusLink>()),
-      m_bChecksum(m_pBusLink->m_bChecksum), m_bTerminalShown(m_pBusLink->m_bTerminalShown),
       m_comSettings(m_pBusLink->m_comSettings), m_pTabSheet(std::make_unique<CTabSheet>(this)),
-      m_pParamPage(std::make_unique<CParamSettingsDialog>(this)),
-      m_pMultiPage(std::make_unique<C32DisplayDialog>(this)),
-      m_pPlotPage(std::make_unique<CPlotDisplayDialog>(this)),
-      m_pHistoryPage(std::make_unique<CHistoryDialog>(this)),
-      m_pRemotePage(std::make_unique<CRemoteDialog>(this)),
-      m_pTerminalPage(std::make_unique<CComAssistDialog>(this)), m_settingsStore(strSettingsFile),
+      m_pParamPage(std::make_unique<CParamSettingsDialog>(*this)),
+      m_pMultiPage(std::make_unique<C32DisplayDialog>(*this)),
+      m_pPlotPage(std::make_unique<CPlotDisplayDialog>(*this)),
+      m_pHistoryPage(std::make_unique<CHistoryDialog>(*this)),
+      m_pRemotePage(std::make_unique<CRemoteDialog>(*this)),
+      m_pTerminalPage(std::make_unique<CComAssistDialog>(*this)), m_settingsStore(strSettingsFile),
       m_portMap(strSettingsFile), m_pHistoryCoefDialog(std::make_unique<CHistoryCoefDialog>(this))
 {
     auto* pLayout = new QVBoxLayout(this);
@@ -43,10 +43,10 @@ CTolvexView::CTolvexView(const QString& strSettingsFile, QWidget* parent)
     m_pBusLink->SetDeviceResolver([this](int nPort) { return DeviceFor(nPort); });
     m_pBusLink->SetOpenFailureReporter([this](const QString& strMessage) {
         if (QThread::currentThread() == thread())
-            ShowOpenFailure(strMessage);
+            DoShowMessage(strMessage);
         else
             QMetaObject::invokeMethod(
-                this, [this, strMessage] { ShowOpenFailure(strMessage); }, Qt::QueuedConnection);
+                this, [this, strMessage] { DoShowMessage(strMessage); }, Qt::QueuedConnection);
     });
 }
 
@@ -95,48 +95,7 @@ QString CTolvexView::DeviceFor(int nPort) const
     return m_portMap.DeviceFor(nPort);
 }
 
-bool CTolvexView::IsPortOpen() const
-{
-    return m_pBusLink->IsPortOpen();
-}
-
-bool CTolvexView::OpenBusPort()
-{
-    return m_pBusLink->OpenBusPort();
-}
-
-bool CTolvexView::ClosePort()
-{
-    return m_pBusLink->ClosePort();
-}
-
-void CTolvexView::SendText(const QByteArray& text)
-{
-    m_pBusLink->SendText(text);
-}
-
-void CTolvexView::SendBytes(const QByteArray& bytes)
-{
-    m_pBusLink->SendBytes(bytes);
-}
-
-bool CTolvexView::Query(const QByteArray& command, QByteArray& reply, int nExpectedLen,
-                        int nTimeoutMs)
-{
-    return m_pBusLink->Query(command, reply, nExpectedLen, nTimeoutMs);
-}
-
-bool CTolvexView::Command(const QByteArray& command, int nTimeoutMs, bool bRetry)
-{
-    return m_pBusLink->Command(command, nTimeoutMs, bRetry);
-}
-
-bool CTolvexView::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs)
-{
-    return m_pBusLink->ReadMeasuredValue(nAddress, nValue, nExpectedLen, nTimeoutMs);
-}
-
-void CTolvexView::SetStatusText(const QString& strText)
+void CTolvexView::DoSetStatusText(const QString& strText)
 {
     if (auto* pFrame = qobject_cast<CMainFrame*>(window()))
         pFrame->SetMessageText(strText);
@@ -306,7 +265,12 @@ void CTolvexView::ApplyPlotRanges()
     m_pHistoryPage->SetRange(s.m_nHistoryMax, s.m_nHistoryMin, s.m_nHistoryDivisions);
 }
 
-void CTolvexView::ShowOpenFailure(const QString& strMessage)
+void CTolvexView::DoShowMessage(const QString& strText)
 {
-    QMessageBox::warning(this, QCoreApplication::applicationName(), strMessage);
+    QMessageBox::warning(this, QCoreApplication::applicationName(), strText);
+}
+
+QString CTolvexView::ProgramDirectory() const
+{
+    return CAppPath::DataFolder();
 }

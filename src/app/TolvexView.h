@@ -1,10 +1,11 @@
 #pragma once
 
-#include "app/settings/ParamsManager.h"
-#include "app/settings/PlotSettings.h"
-#include "app/settings/PortMap.h"
-#include "app/settings/SettingsStore.h"
-#include "link/ComSettings.h"
+#include "settings/ComSettings.h"
+#include "settings/ParamsManager.h"
+#include "settings/PlotSettings.h"
+#include "settings/PortMap.h"
+#include "settings/SettingsStore.h"
+#include "uikit/PageContext.h"
 
 #include <QBrush>
 #include <QByteArray>
@@ -31,8 +32,8 @@ class QPrinter;
 
 // The hub of the tool: owns the bus link, the tab sheet with the six pages, the
 // stored settings and the page background; carries out the view's menu
-// commands. Pages reach the bus only through this object.
-class CTolvexView : public QWidget
+// commands. Pages reach it only as their CPageContext.
+class CTolvexView : public QWidget, public CPageContext
 {
     Q_OBJECT
 public:
@@ -64,22 +65,11 @@ public:
     // The device COM<nPort> opens: the simulated one, else the stored map.
     QString DeviceFor(int nPort) const;
 
-    // Bus port.
-    bool IsPortOpen() const;
-    bool OpenBusPort();
-    bool ClosePort();
-    void SendText(const QByteArray& text);
-    void SendBytes(const QByteArray& bytes);
-
-    // Transactions; worker threads only.
-    bool Query(const QByteArray& command, QByteArray& reply, int nExpectedLen, int nTimeoutMs);
-    bool Command(const QByteArray& command, int nTimeoutMs, bool bRetry = true);
-    bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs);
-
-    CBusLink& BusLink() { return *m_pBusLink; }
-
-    // Pane 0 of the main window's status bar.
-    void SetStatusText(const QString& strText);
+    // CPageContext
+    CBusLink& BusLink() override { return *m_pBusLink; }
+    PlotSettings GetPlotSettings() const override { return m_plotSettings; }
+    QBrush BackgroundBrush() const override { return m_brBackground; }
+    QString ProgramDirectory() const override;
 
     // Hands m_brBackground to the menus, the pages and the tab sheet.
     void ApplyBackground();
@@ -115,18 +105,19 @@ public:
     const CSettingsStore& SettingsStore() const { return m_settingsStore; }
     const CPortMap& PortMap() const { return m_portMap; }
 
+protected:
+    // Pane 0 of the main window's status bar.
+    void DoSetStatusText(const QString& strText) override;
+    void DoShowMessage(const QString& strText) override;
+
 private:
     void ApplyPlotRanges();
-    void ShowOpenFailure(const QString& strMessage);
 
     // Declared first so it goes last: the pages are gone before the I/O thread stops.
     std::unique_ptr<CBusLink> m_pBusLink;
 
 public:
-    // Shared words; the first two and the port settings live in the link.
-    std::atomic<int>& m_bChecksum;
-    std::atomic<int>& m_bTerminalShown;
-    std::atomic<int> m_nCurAddress{0};
+    // The port settings live in the link.
     ComSettings& m_comSettings;
     PlotSettings m_plotSettings;
     quint32 m_crBackground = kDefaultBackground;

@@ -1,9 +1,8 @@
-#include "app/settings/ParamsManager.h"
-#include "app/settings/PortMap.h"
-#include "app/settings/SettingsStore.h"
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
 #include "link/BusLink.h"
+#include "settings/PortMap.h"
+#include "settings/SettingsStore.h"
 #include "sim/PtySimulator.h"
 
 #include <QCoreApplication>
@@ -14,19 +13,6 @@
 #include <memory>
 
 namespace {
-
-// The bus settings the main window stored, read without writing anything back.
-ComSettings StoredComSettings()
-{
-    ComSettings settings;
-    CParamsManager params;
-    params.OpenSettingsKey(CParamsManager::DefaultSettingsFile(), CSettingsStore::kGroup);
-    QByteArray bytes(ComSettings::kSize, '\0');
-    int nLen = ComSettings::kSize;
-    if (params.ReadSetting(CSettingsStore::kComSettingsName, bytes.data(), nLen))
-        settings.FromBytes(bytes);
-    return settings;
-}
 
 void OnInterrupt(int)
 {
@@ -54,8 +40,11 @@ int main(int argc, char** argv)
     }
 
     ComSettings settings; // 19200, E, 8, 1 unless stored or given
-    if (options.m_source == CliOptions::PortSource::Stored)
-        settings = StoredComSettings();
+    if (options.m_source == CliOptions::PortSource::Stored) {
+        // The bus settings the main window stored, read without writing anything back.
+        PlotSettings plotSettings;
+        CSettingsStore().LoadReadOnly(settings, plotSettings);
+    }
     if (options.m_source == CliOptions::PortSource::ComNumber)
         settings.m_nPort = options.m_nCom;
     settings.m_nBaud = options.m_nBaud.value_or(settings.m_nBaud);

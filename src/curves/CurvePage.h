@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TabPage.h"
+#include "uikit/TabPage.h"
 
 // A page that draws a curve against a value axis of maximum, minimum and
 // divisions, which the view applies from the stored curve settings.

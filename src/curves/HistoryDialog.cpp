@@ -1,3 +1,5 @@
 #include "curves/HistoryDialog.h"
 
-CHistoryDialog::CHistoryDialog(CTolvexView* pView, QWidget* parent) : CCurvePage(pView, parent) {}
+CHistoryDialog::CHistoryDialog(CPageContext& context, QWidget* parent) : CCurvePage(context, parent)
+{
+}

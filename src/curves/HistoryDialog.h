@@ -6,5 +6,5 @@
 class CHistoryDialog : public CCurvePage
 {
 public:
-    explicit CHistoryDialog(CTolvexView* pView, QWidget* parent = nullptr);
+    explicit CHistoryDialog(CPageContext& context, QWidget* parent = nullptr);
 };

@@ -1,6 +1,6 @@
 #include "curves/PlotDisplayDialog.h"
 
-CPlotDisplayDialog::CPlotDisplayDialog(CTolvexView* pView, QWidget* parent)
-    : CCurvePage(pView, parent)
+CPlotDisplayDialog::CPlotDisplayDialog(CPageContext& context, QWidget* parent)
+    : CCurvePage(context, parent)
 {
 }

@@ -6,5 +6,5 @@
 class CPlotDisplayDialog : public CCurvePage
 {
 public:
-    explicit CPlotDisplayDialog(CTolvexView* pView, QWidget* parent = nullptr);
+    explicit CPlotDisplayDialog(CPageContext& context, QWidget* parent = nullptr);
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/ComSettings.h"
+#include "settings/ComSettings.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/ComSettings.h"
+#include "settings/ComSettings.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,3 +1,6 @@
 #include "multi/32DisplayDialog.h"
 
-C32DisplayDialog::C32DisplayDialog(CTolvexView* pView, QWidget* parent) : CTabPage(pView, parent) {}
+C32DisplayDialog::C32DisplayDialog(CPageContext& context, QWidget* parent)
+    : CTabPage(context, parent)
+{
+}

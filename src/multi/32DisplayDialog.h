@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/TabPage.h"
+#include "uikit/TabPage.h"
 
 // The multi-module page: the values of a range of addresses in one grid.
 class C32DisplayDialog : public CTabPage
 {
 public:
-    explicit C32DisplayDialog(CTolvexView* pView, QWidget* parent = nullptr);
+    explicit C32DisplayDialog(CPageContext& context, QWidget* parent = nullptr);
 };

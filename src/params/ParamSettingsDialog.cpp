@@ -1,7 +1,7 @@
 #include "params/ParamSettingsDialog.h"
 
-CParamSettingsDialog::CParamSettingsDialog(CTolvexView* pView, QWidget* parent)
-    : CTabPage(pView, parent)
+CParamSettingsDialog::CParamSettingsDialog(CPageContext& context, QWidget* parent)
+    : CTabPage(context, parent)
 {
 }
 

@@ -1,3 +1,6 @@
 #include "terminal/ComAssistDialog.h"
 
-CComAssistDialog::CComAssistDialog(CTolvexView* pView, QWidget* parent) : CTabPage(pView, parent) {}
+CComAssistDialog::CComAssistDialog(CPageContext& context, QWidget* parent)
+    : CTabPage(context, parent)
+{
+}

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/TabPage.h"
+#include "uikit/TabPage.h"
 
 // The serial terminal page: the bus port driven directly.
 class CComAssistDialog : public CTabPage
 {
 public:
-    explicit CComAssistDialog(CTolvexView* pView, QWidget* parent = nullptr);
+    explicit CComAssistDialog(CPageContext& context, QWidget* parent = nullptr);
 };

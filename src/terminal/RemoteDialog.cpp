@@ -1,3 +1,3 @@
 #include "terminal/RemoteDialog.h"
 
-CRemoteDialog::CRemoteDialog(CTolvexView* pView, QWidget* parent) : CTabPage(pView, parent) {}
+CRemoteDialog::CRemoteDialog(CPageContext& context, QWidget* parent) : CTabPage(context, parent) {}

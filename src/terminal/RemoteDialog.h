@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/TabPage.h"
+#include "uikit/TabPage.h"
 
 // The remote monitoring page; it has no controls of its own.
 class CRemoteDialog : public CTabPage
 {
 public:
-    explicit CRemoteDialog(CTolvexView* pView, QWidget* parent = nullptr);
+    explicit CRemoteDialog(CPageContext& context, QWidget* parent = nullptr);
 };

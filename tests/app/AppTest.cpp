@@ -1,17 +1,17 @@
 #include "app/MainFrame.h"
-#include "app/TabPage.h"
 #include "app/TabSheet.h"
 #include "app/TolvexApp.h"
 #include "app/TolvexView.h"
-#include "app/settings/BackgroundColorFile.h"
-#include "app/settings/ParamsManager.h"
-#include "app/settings/PortMap.h"
-#include "app/settings/SettingsStore.h"
 #include "curves/HistoryCoefDialog.h"
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
 #include "link/BusLink.h"
 #include "link/ComSettingDialog.h"
+#include "settings/BackgroundColorFile.h"
+#include "settings/ParamsManager.h"
+#include "settings/PortMap.h"
+#include "settings/SettingsStore.h"
+#include "uikit/TabPage.h"
 
 #include <QApplication>
 #include <QColorDialog>

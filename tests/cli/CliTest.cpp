@@ -1,5 +1,5 @@
-#include "app/settings/ParamsManager.h"
-#include "app/settings/PortMap.h"
+#include "settings/ParamsManager.h"
+#include "settings/PortMap.h"
 
 #include <QDir>
 #include <QProcess>
@@ -79,8 +79,9 @@ private Q_SLOTS:
             QVERIFY2(line.contains('='), qPrintable(line));
             names << line.section('=', 0, 0);
         }
-        QCOMPARE(names.join(' '), QStringLiteral("FMD ASF ADI COC COF TAV ICR ZTR ZTS ZSE STR CSM LDW "
-                                                 "LWT NOV CHP GAN RLE RLN IDN"));
+        QCOMPARE(names.join(' '),
+                 QStringLiteral("FMD ASF ADI COC COF TAV ICR ZTR ZTS ZSE STR CSM LDW "
+                                "LWT NOV CHP GAN RLE RLN IDN"));
         // The read switched the module to binary output first.
         QVERIFY(lines.contains(QStringLiteral("COF=8")));
         const QString idn = lines.last().section('=', 1);
@@ -135,7 +136,8 @@ private Q_SLOTS:
         const Result text = Cli({"--simulate=1", "send", "S01;ADR?;", "--wait", "400"});
         QCOMPARE(text.m_nExit, 0);
         QCOMPARE(text.m_strOut, QStringLiteral("30 31 0D 0A\n"));
-        const Result hex = Cli({"--simulate=1", "send", "--hex", "53 30 31 3B 41 44 52 3F 3B", "--wait", "400"});
+        const Result hex =
+            Cli({"--simulate=1", "send", "--hex", "53 30 31 3B 41 44 52 3F 3B", "--wait", "400"});
         QCOMPARE(hex.m_nExit, 0);
         QCOMPARE(hex.m_strOut, QStringLiteral("30 31 0D 0A\n"));
         QCOMPARE(Cli({"--simulate=1", "send", "--hex", "5G"}).m_nExit, 2);
@@ -146,7 +148,8 @@ private Q_SLOTS:
         QProcess sim;
         const QString strDevice = StartSim(sim, {"--modules", "4"});
         QVERIFY(!strDevice.isEmpty());
-        QVERIFY(CPortMap(QDir(m_config.path()).filePath("Kavro/TolvexSoftware.conf")).SetDevice(1, strDevice));
+        QVERIFY(CPortMap(QDir(m_config.path()).filePath("Kavro/TolvexSoftware.conf"))
+                    .SetDevice(1, strDevice));
         const Result result = Cli({"scan", "--last", "5"});
         QCOMPARE(result.m_nExit, 0);
         QCOMPARE(result.m_strOut, QStringLiteral("4\n"));

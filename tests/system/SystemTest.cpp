@@ -1,12 +1,12 @@
 #include "app/MainFrame.h"
-#include "app/TabPage.h"
 #include "app/TabSheet.h"
 #include "app/TolvexApp.h"
 #include "app/TolvexView.h"
-#include "app/settings/ParamsManager.h"
-#include "app/settings/PortMap.h"
 #include "link/BusLink.h"
+#include "settings/ParamsManager.h"
+#include "settings/PortMap.h"
 #include "sim/PtySimulator.h"
+#include "uikit/TabPage.h"
 
 #include <QDir>
 #include <QFile>

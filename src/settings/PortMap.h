@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings/ParamsManager.h"
+#include "settings/ParamsManager.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings/Reg.h"
+#include "settings/Reg.h"
 
 #include <QString>
 

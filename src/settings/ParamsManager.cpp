@@ -1,4 +1,4 @@
-#include "app/settings/ParamsManager.h"
+#include "settings/ParamsManager.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "app/settings/BackgroundColorFile.h"
+#include "settings/BackgroundColorFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "app/settings/BackgroundColorFile.h"
-#include "app/settings/ParamsManager.h"
-#include "app/settings/PlotSettings.h"
-#include "app/settings/PortMap.h"
-#include "app/settings/SettingsStore.h"
+#include "settings/BackgroundColorFile.h"
+#include "settings/ParamsManager.h"
+#include "settings/PlotSettings.h"
+#include "settings/PortMap.h"
+#include "settings/SettingsStore.h"
 
 #include <QDir>
 #include <QFile>

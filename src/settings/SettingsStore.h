@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/settings/ParamsManager.h"
-#include "app/settings/PlotSettings.h"
-#include "link/ComSettings.h"
+#include "settings/ComSettings.h"
+#include "settings/ParamsManager.h"
+#include "settings/PlotSettings.h"
 
 #include <QString>
 
@@ -20,6 +20,8 @@ public:
     // Fills both records from the file; a record that is missing or of another
     // size keeps its value, which is written back.
     void Load(ComSettings& comSettings, PlotSettings& plotSettings);
+    // The same without writing anything back (the command-line tool's view).
+    void LoadReadOnly(ComSettings& comSettings, PlotSettings& plotSettings);
     bool SaveComSettings(const ComSettings& comSettings);
     bool SavePlotSettings(const PlotSettings& plotSettings);
 

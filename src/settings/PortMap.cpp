@@ -1,4 +1,4 @@
-#include "app/settings/PortMap.h"
+#include "settings/PortMap.h"
 
 #include <QSettings>
 

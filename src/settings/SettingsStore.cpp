@@ -1,13 +1,18 @@
-#include "app/settings/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 namespace {
+
+template <typename Record> bool Read(CParamsManager& params, const QString& strName, Record& record)
+{
+    QByteArray bytes(Record::kSize, '\0');
+    int nLen = Record::kSize;
+    return params.ReadSetting(strName, bytes.data(), nLen) && record.FromBytes(bytes);
+}
 
 template <typename Record>
 void ReadOrWriteBack(CParamsManager& params, const QString& strName, Record& record)
 {
-    QByteArray bytes(Record::kSize, '\0');
-    int nLen = Record::kSize;
-    if (params.ReadSetting(strName, bytes.data(), nLen) && record.FromBytes(bytes))
+    if (Read(params, strName, record))
         return;
     const QByteArray current = record.ToBytes();
     params.WriteSetting(strName, current.constData(), static_cast<int>(current.size()));
@@ -31,6 +36,12 @@ void CSettingsStore::Load(ComSettings& comSettings, PlotSettings& plotSettings)
 {
     ReadOrWriteBack(m_params, QLatin1String(kComSettingsName), comSettings);
     ReadOrWriteBack(m_params, QLatin1String(kPlotSettingsName), plotSettings);
+}
+
+void CSettingsStore::LoadReadOnly(ComSettings& comSettings, PlotSettings& plotSettings)
+{
+    Read(m_params, QLatin1String(kComSettingsName), comSettings);
+    Read(m_params, QLatin1String(kPlotSettingsName), plotSettings);
 }
 
 bool CSettingsStore::SaveComSettings(const ComSettings& comSettings)

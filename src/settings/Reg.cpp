@@ -1,4 +1,4 @@
-#include "app/settings/Reg.h"
+#include "settings/Reg.h"
 
 #include <QSettings>
 

@@ -1,27 +1,27 @@
 #pragma once
 
+#include "uikit/PageContext.h"
+
 #include <QBrush>
 #include <QHideEvent>
 #include <QPalette>
 #include <QShowEvent>
 #include <QWidget>
 
-class CTolvexView;
-
-// Base of the pages of the tab sheet. A page keeps the view it was created
-// for, paints its background with the view's brush, and hears when the tab
-// sheet shows or hides it: bus work starts on show and stops on hide.
+// Base of the pages of the tab sheet. A page reaches the window only through
+// its context, paints its background with the context's brush, and hears
+// when the tab sheet shows or hides it: bus work starts on show and stops on hide.
 class CTabPage : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CTabPage(CTolvexView* pView, QWidget* parent = nullptr)
-        : QWidget(parent), m_pView(pView)
+    explicit CTabPage(CPageContext& context, QWidget* parent = nullptr)
+        : QWidget(parent), m_context(context)
     {
         setAutoFillBackground(true);
     }
 
-    CTolvexView* View() const { return m_pView; }
+    CPageContext& Context() const { return m_context; }
 
     void SetBackgroundBrush(const QBrush& brBackground)
     {
@@ -53,6 +53,6 @@ protected:
             OnPageHidden();
     }
 
-    CTolvexView* m_pView;
+    CPageContext& m_context;
     QBrush m_brBackground;
 };

@@ -1,0 +1,57 @@
+#include "uikit/PageContext.h"
+
+#include <QThread>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+CPageContext::CPageContext() : m_pUiAnchor(std::make_unique<QObject>()) {}
+
+CPageContext::~CPageContext() = default;
+
+void CPageContext::SetStatusText(const QString& strText)
+{
+    if (QThread::currentThread() == m_pUiAnchor->thread())
+        DoSetStatusText(strText);
+    else
+        QMetaObject::invokeMethod(
+            m_pUiAnchor.get(), [this, strText] { DoSetStatusText(strText); }, Qt::QueuedConnection);
+}
+
+void CPageContext::ShowMessage(const QString& strText)
+{
+    DoShowMessage(strText);
+}
+
+bool CPageContext::ShowMessageFromWorker(const QString& strText, const std::atomic<bool>& bStop)
+{
+    if (QThread::currentThread() == m_pUiAnchor->thread()) {
+        DoShowMessage(strText);
+        return true;
+    }
+    // Shared with the queued call, which may run after this worker gave up.
+    struct Shared
+    {
+        std::mutex mutex;
+        std::condition_variable closed;
+        bool bClosed = false;
+    };
+    auto pShared = std::make_shared<Shared>();
+    QMetaObject::invokeMethod(
+        m_pUiAnchor.get(),
+        [this, strText, pShared] {
+            DoShowMessage(strText);
+            std::lock_guard lock(pShared->mutex);
+            pShared->bClosed = true;
+            pShared->closed.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(pShared->mutex);
+    while (!pShared->bClosed) {
+        if (bStop.load())
+            return false;
+        pShared->closed.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    return true;
+}
