@@ -16,6 +16,7 @@ std::vector<CSimBus::Reply> CSimBus::Feed(const QByteArray& bytes, Clock::time_p
     const SimFaults& faults = m_options.m_faults;
     std::vector<Reply> replies;
     for (const CSimFrameSplitter::Frame& frame : m_splitter.Feed(bytes, tNow)) {
+        m_arrFrameLog.append(frame.m_text);
         CSimModule* pModule = FindLocked(frame.m_nAddress);
         if (!pModule)
             continue;
@@ -37,7 +38,8 @@ std::vector<CSimBus::Reply> CSimBus::Feed(const QByteArray& bytes, Clock::time_p
         if (faults.m_bCorruptCheck && result.m_bBinary)
             reply.m_bytes[3] = static_cast<char>(reply.m_bytes[3] ^ 0x5A);
         for (int i = 0; i < faults.m_nNoiseBytes; ++i)
-            reply.m_noise.append(static_cast<char>(std::uniform_int_distribution<int>(0, 255)(m_rng)));
+            reply.m_noise.append(
+                static_cast<char>(std::uniform_int_distribution<int>(0, 255)(m_rng)));
         reply.m_nCommandBytes = frame.m_nBytes;
         reply.m_nDelayMs = result.m_nDelayMs + faults.m_nDelayMs;
         reply.m_bSplit = faults.m_bSplit;
@@ -53,6 +55,18 @@ QByteArray CSimBus::Process(const QByteArray& bytes)
     for (const Reply& reply : Feed(bytes))
         out += reply.m_noise + reply.m_bytes;
     return out;
+}
+
+QList<QByteArray> CSimBus::FrameLog() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_arrFrameLog;
+}
+
+void CSimBus::ClearFrameLog()
+{
+    std::lock_guard lock(m_mutex);
+    m_arrFrameLog.clear();
 }
 
 void CSimBus::PowerCycle()

@@ -43,6 +43,11 @@ public:
     // reply in order, as one block.
     QByteArray Process(const QByteArray& bytes);
 
+    // Every frame the bus has taken since the last clear, whatever its address,
+    // as it came off the line (the frame log tests read).
+    QList<QByteArray> FrameLog() const;
+    void ClearFrameLog();
+
     void PowerCycle();
     void SetFaults(const SimFaults& faults);
     SimFaults Faults() const;
@@ -66,4 +71,5 @@ private:
     Clock::time_point m_tStart;
     std::mt19937 m_rng;
     quint64 m_nReplyCount = 0;
+    QList<QByteArray> m_arrFrameLog;
 };

@@ -56,6 +56,7 @@ QList<CSimFrameSplitter::Frame> CSimFrameSplitter::Feed(const QByteArray& bytes,
         const bool bComplete = !frame.m_commands.isEmpty() && nCommandStart == nCur && !bQuoted;
         if (bComplete) {
             frame.m_nBytes = nCur - nPos;
+            frame.m_text = m_pending.mid(nPos, frame.m_nBytes);
             frames.append(frame);
         } else if (!bRestarted) {
             // Unfinished: keep it for the bytes still to come.

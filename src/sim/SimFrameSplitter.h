@@ -21,6 +21,7 @@ public:
         int m_nAddress = 0;
         QList<QByteArray> m_commands; // without their ';'
         qsizetype m_nBytes = 0;       // length of the frame on the wire
+        QByteArray m_text;            // the frame as it came, "S01;MSV?;"
     };
 
     // Adds bytes that arrived at tNow and returns the frames now complete.
