@@ -1,3 +1,4 @@
+#include "module/GbkCodec.h"
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
 #include "module/ParameterReadSequence.h"
@@ -366,6 +367,24 @@ private Q_SLOTS:
         QCOMPARE(CValueTables::ArgumentAt(List::DisplayDivision, 3), 3);
         QCOMPARE(CValueTables::PositionOf(List::ZeroTrackSpeed, 7), 7);
         QCOMPARE(CValueTables::PositionOf(List::OnOff, 2), -1);
+    }
+
+    void gbkRoundTripAndSplitCharacters()
+    {
+        const QString strText = QString::fromUtf8("称重模块 AD-01");
+        const QByteArray bytes = CGbkCodec::Encode(strText);
+        QCOMPARE(bytes.left(2), QByteArray("\xb3\xc6"));
+        QCOMPARE(CGbkCodec::Decode(bytes), strText);
+        QVERIFY(CGbkCodec::CanEncode(strText));
+        QVERIFY(!CGbkCodec::CanEncode(QString::fromUtf8("\xf0\x9f\x98\x80")));
+
+        // 中 is D6 D0: split across two blocks it still decodes whole.
+        QStringDecoder decoder = CGbkCodec::MakeDecoder();
+        QString strFirst = decoder.decode(QByteArray("A\xd6"));
+        QString strSecond = decoder.decode(QByteArray("\xd0"
+                                                      "B"));
+        QCOMPARE(strFirst + strSecond, QString::fromUtf8("A中B"));
+        QVERIFY(CGbkCodec::Decode(QByteArray("\xa1 ")).contains(QChar::ReplacementCharacter));
     }
 };
 
