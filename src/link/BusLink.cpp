@@ -150,6 +150,11 @@ QString CBusLink::OpenDevice() const
     return m_strOpenDevice;
 }
 
+qint64 CBusLink::PendingOutput() const
+{
+    return m_nQueuedOutput.load() + m_pWorker->PortOutput();
+}
+
 void CBusLink::SendText(const QByteArray& text)
 {
     SendBytes(text);
@@ -159,7 +164,11 @@ void CBusLink::SendBytes(const QByteArray& bytes)
 {
     if (!IsPortOpen())
         return;
-    RunQueued(m_pWorker, [this, bytes] { m_pWorker->Write(bytes); });
+    m_nQueuedOutput += bytes.size();
+    RunQueued(m_pWorker, [this, bytes] {
+        m_nQueuedOutput -= bytes.size();
+        m_pWorker->Write(bytes);
+    });
 }
 
 void CBusLink::ClearReply()
@@ -198,12 +207,16 @@ bool CBusLink::Transact(const QByteArray& command, int nTimeoutMs, QByteArray& r
     // A fresh ticket per exchange: a reply that completes after its own exchange
     // timed out carries the old ticket and is never taken for this one.
     const quint64 nTicket = ++m_nNextTicket;
-    if (IsPortOpen())
-        RunQueued(m_pWorker, [this, nTicket, command] { m_pWorker->StartExchange(nTicket, command); });
+    if (IsPortOpen()) {
+        m_nQueuedOutput += command.size();
+        RunQueued(m_pWorker, [this, nTicket, command] {
+            m_nQueuedOutput -= command.size();
+            m_pWorker->StartExchange(nTicket, command);
+        });
+    }
     std::unique_lock lock(m_replyMutex);
-    const bool bSignalled = m_replyEvent.wait_for(lock, std::chrono::milliseconds(nTimeoutMs), [&] {
-        return m_nCompletedTicket == nTicket;
-    });
+    const bool bSignalled = m_replyEvent.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
+                                                  [&] { return m_nCompletedTicket == nTicket; });
     if (bSignalled)
         reply = QByteArray(m_byReply.constData(), m_nReplyLen);
     m_byReply.fill('\0');
@@ -224,8 +237,7 @@ bool CBusLink::Exchange(const QByteArray& command, QByteArray& reply, int nExpec
     return true;
 }
 
-bool CBusLink::Query(const QByteArray& command, QByteArray& reply, int nExpectedLen,
-                     int nTimeoutMs)
+bool CBusLink::Query(const QByteArray& command, QByteArray& reply, int nExpectedLen, int nTimeoutMs)
 {
     std::lock_guard busLock(m_busMutex);
     if (Exchange(command, reply, nExpectedLen, nTimeoutMs))
@@ -273,7 +285,8 @@ bool CBusLink::DecodeMeasuredValue(const QByteArray& reply, bool bChecksum, qint
 
 bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs)
 {
-    const QByteArray command = QStringLiteral("S%1;MSV?;").arg(nAddress, 2, 10, QLatin1Char('0')).toLatin1();
+    const QByteArray command =
+        QStringLiteral("S%1;MSV?;").arg(nAddress, 2, 10, QLatin1Char('0')).toLatin1();
     std::lock_guard busLock(m_busMutex);
     m_nExpectedLen.store(nExpectedLen);
     if (!IsPortOpen())

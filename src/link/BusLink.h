@@ -60,6 +60,9 @@ public:
     int LastOpenError() const { return m_nLastOpenError.load(); }
     // The device the port was last opened on.
     QString OpenDevice() const;
+    // Bytes handed to SendText/SendBytes or a transaction that the port has not
+    // sent yet (any thread).
+    qint64 PendingOutput() const;
 
     static QByteArray SettingsText(int nBaud, char cParity, int nDataBits, int nStopBits);
 
@@ -115,6 +118,7 @@ private:
     std::atomic<int> m_nExpectedLen{3};
     std::atomic<bool> m_bPortOpen{false};
     std::atomic<int> m_nLastOpenError{0};
+    std::atomic<qint64> m_nQueuedOutput{0}; // on the way to the I/O thread
 
     mutable std::mutex m_callbackMutex;
     DeviceResolver m_resolver;

@@ -64,6 +64,8 @@ void CBusPortWorker::Init()
     connect(m_pPort, &QSerialPort::readyRead, this, &CBusPortWorker::OnReadyRead);
     connect(m_pPort, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { OnError(error); });
+    connect(m_pPort, &QSerialPort::bytesWritten, this,
+            [this] { m_nPortOutput.store(m_pPort->bytesToWrite()); });
     connect(m_pPauseTimer, &QTimer::timeout, this, &CBusPortWorker::OnPause);
 }
 
@@ -109,6 +111,7 @@ void CBusPortWorker::Close()
     m_nArmedTicket = 0;
     if (m_pPort && m_pPort->isOpen())
         m_pPort->close();
+    m_nPortOutput.store(0);
     m_link.SetPortOpen(false);
 }
 
@@ -119,6 +122,7 @@ void CBusPortWorker::Write(const QByteArray& bytes)
     m_pPort->write(bytes);
     // Hand the bytes to the driver now rather than on the next loop pass.
     m_pPort->flush();
+    m_nPortOutput.store(m_pPort->bytesToWrite());
 }
 
 void CBusPortWorker::StartExchange(quint64 nTicket, const QByteArray& command)

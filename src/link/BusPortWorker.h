@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+
 class CBusLink;
 class QSerialPort;
 class QTimer;
@@ -31,6 +33,8 @@ public:
     void Write(const QByteArray& bytes);
     // Arms the collector for exchange nTicket: drops stale input, then sends.
     void StartExchange(quint64 nTicket, const QByteArray& command);
+    // Bytes the port holds that are not sent yet; any thread.
+    qint64 PortOutput() const { return m_nPortOutput.load(); }
 
 private:
     void OnReadyRead();
@@ -49,4 +53,5 @@ private:
     quint64 m_nArmedTicket = 0;
     int m_nPauses = 0;
     bool m_bCollecting = false;
+    std::atomic<qint64> m_nPortOutput{0};
 };
