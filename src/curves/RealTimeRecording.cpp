@@ -1,0 +1,124 @@
+#include "curves/RealTimeRecording.h"
+
+#include <QDateTime>
+#include <QDir>
+
+#include <cerrno>
+#include <ctime>
+
+namespace {
+
+// Enough for every second of a day twice over; past it the folder is not sane.
+constexpr int kMaxSuffix = 100000;
+
+} // namespace
+
+CRealTimeRecording::CRealTimeRecording(Clock clock) : m_clock(std::move(clock))
+{
+    if (!m_clock)
+        m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
+}
+
+CRealTimeRecording::~CRealTimeRecording()
+{
+    Close();
+}
+
+QString CRealTimeRecording::DataFolder(const QString& strProgramDir)
+{
+    return strProgramDir + QStringLiteral("数据文件");
+}
+
+QString CRealTimeRecording::TextFolder(const QString& strProgramDir)
+{
+    return strProgramDir + QStringLiteral("文本文件");
+}
+
+QString CRealTimeRecording::BaseName(qint64 nUnixMs)
+{
+    std::time_t tSeconds = std::time_t(nUnixMs / 1000);
+    if (nUnixMs % 1000 < 0)
+        --tSeconds;
+    std::tm tmLocal{};
+    if (!localtime_r(&tSeconds, &tmLocal))
+        return QStringLiteral("0_0_0");
+    return QStringLiteral("%1%2%3_%4_%5_%6")
+        .arg(tmLocal.tm_year + 1900)
+        .arg(tmLocal.tm_mon + 1)
+        .arg(tmLocal.tm_mday)
+        .arg(tmLocal.tm_hour)
+        .arg(tmLocal.tm_min)
+        .arg(tmLocal.tm_sec);
+}
+
+bool CRealTimeRecording::Open(const QString& strProgramDir)
+{
+    Close();
+    m_nFirstError = 0;
+    m_bReported = false;
+    const QString strDataFolder = DataFolder(strProgramDir);
+    const QString strTextFolder = TextFolder(strProgramDir);
+    QDir().mkpath(strDataFolder);
+    QDir().mkpath(strTextFolder);
+    const QString strBase = BaseName(m_clock());
+    for (int nSuffix = 1; nSuffix <= kMaxSuffix; ++nSuffix) {
+        const QString strName =
+            nSuffix == 1 ? strBase : strBase + QStringLiteral("_%1").arg(nSuffix);
+        if (!m_dataFile.CreateNew(strDataFolder + QLatin1Char('/') + strName +
+                                  QStringLiteral(".Dat"))) {
+            if (m_dataFile.Error() == EEXIST)
+                continue;
+            Fail(m_dataFile.Error());
+            return false;
+        }
+        if (m_textFile.CreateNew(strTextFolder + QLatin1Char('/') + strName +
+                                 QStringLiteral(".txt")))
+            return true;
+        const int nError = m_textFile.Error();
+        if (nError == EEXIST) {
+            m_dataFile.Close(); // empty, so removed: the name goes back
+            continue;
+        }
+        // The values still go to the data file; the text file's failure is shown.
+        Fail(nError);
+        return true;
+    }
+    Fail(EEXIST);
+    return false;
+}
+
+bool CRealTimeRecording::Append(qint32 nValue)
+{
+    const qint64 nNow = m_clock();
+    if (!m_dataFile.AppendRecord(WeightRecord::Make(nValue, nNow))) {
+        Fail(m_dataFile.Error());
+        return false;
+    }
+    if (!m_textFile.IsOpen())
+        return false;
+    if (!m_textFile.Write(WeightRecord::TextLine(nValue, nNow))) {
+        Fail(m_textFile.Error());
+        return false;
+    }
+    return true;
+}
+
+void CRealTimeRecording::Close()
+{
+    m_dataFile.Close();
+    m_textFile.Close();
+}
+
+int CRealTimeRecording::TakeFailureToReport()
+{
+    if (m_bReported || m_nFirstError == 0)
+        return 0;
+    m_bReported = true;
+    return m_nFirstError;
+}
+
+void CRealTimeRecording::Fail(int nError)
+{
+    if (m_nFirstError == 0)
+        m_nFirstError = nError;
+}

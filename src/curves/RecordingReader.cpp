@@ -1,0 +1,100 @@
+#include "curves/RecordingReader.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Closes the descriptor (and so drops its lock) on every way out.
+class CFdCloser
+{
+public:
+    explicit CFdCloser(int nFd) : m_nFd(nFd) {}
+    ~CFdCloser() { ::close(m_nFd); }
+    CFdCloser(const CFdCloser&) = delete;
+    CFdCloser& operator=(const CFdCloser&) = delete;
+
+private:
+    int m_nFd;
+};
+
+} // namespace
+
+qint64 CRecordingReader::MaxCopyBytes()
+{
+    const long nPages = ::sysconf(_SC_PHYS_PAGES);
+    const long nPageSize = ::sysconf(_SC_PAGESIZE);
+    if (nPages <= 0 || nPageSize <= 0)
+        return kMaxRecords * WeightRecord::kSize;
+    return qint64(nPages) * nPageSize / 2;
+}
+
+bool CRecordingReader::Read(const QString& strPath, std::vector<WeightRecord>& arrRecords,
+                            int& nError)
+{
+    // Non-blocking, so that a FIFO cannot hold the caller in open().
+    const int nFd = ::open(QFile::encodeName(strPath).constData(),
+                           O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (nFd < 0) {
+        nError = errno;
+        return false;
+    }
+    const CFdCloser closer(nFd);
+    struct stat st
+    {
+    };
+    if (::fstat(nFd, &st) != 0) {
+        nError = errno;
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        nError = EINVAL;
+        return false;
+    }
+    // A running recording holds its file exclusively.
+    if (::flock(nFd, LOCK_SH | LOCK_NB) != 0) {
+        nError = errno;
+        return false;
+    }
+    const qint64 nCount = qint64(st.st_size) / WeightRecord::kSize;
+    if (nCount > kMaxRecords || nCount * WeightRecord::kSize > MaxCopyBytes()) {
+        nError = EFBIG;
+        return false;
+    }
+    std::vector<WeightRecord> arrRead;
+    try {
+        arrRead.resize(size_t(nCount));
+    } catch (const std::bad_alloc&) {
+        nError = ENOMEM;
+        return false;
+    }
+    // The count comes from the bytes obtained: a file cut short meanwhile
+    // gives fewer records, never stale ones.
+    char* pBytes = reinterpret_cast<char*>(arrRead.data());
+    const qint64 nWanted = nCount * WeightRecord::kSize;
+    qint64 nGot = 0;
+    while (nGot < nWanted) {
+        const ssize_t nRead = ::read(nFd, pBytes + nGot, size_t(nWanted - nGot));
+        if (nRead < 0 && errno == EINTR)
+            continue;
+        if (nRead < 0) {
+            nError = errno;
+            return false;
+        }
+        if (nRead == 0)
+            break;
+        nGot += nRead;
+    }
+    arrRead.resize(size_t(nGot / WeightRecord::kSize));
+    for (WeightRecord& record : arrRead)
+        record = WeightRecord::FromBytes(reinterpret_cast<const char*>(&record));
+    arrRecords = std::move(arrRead);
+    nError = 0;
+    return true;
+}
