@@ -197,6 +197,7 @@ void CBusLink::CompleteReply(quint64 nTicket, const QByteArray& bytes)
         m_nReplyLen = static_cast<int>(nLen);
         m_nCompletedTicket = nTicket;
     }
+    m_nLastReplyTicks.store(std::chrono::steady_clock::now().time_since_epoch().count());
     m_replyEvent.notify_all();
 }
 
@@ -285,6 +286,12 @@ bool CBusLink::DecodeMeasuredValue(const QByteArray& reply, bool bChecksum, qint
 
 bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs)
 {
+    return ReadMeasuredValue(nAddress, nValue, nExpectedLen, nTimeoutMs, m_bChecksum.load() != 0);
+}
+
+bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs,
+                                 bool bChecksum)
+{
     const QByteArray command =
         QStringLiteral("S%1;MSV?;").arg(nAddress, 2, 10, QLatin1Char('0')).toLatin1();
     std::lock_guard busLock(m_busMutex);
@@ -294,5 +301,11 @@ bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen,
     QByteArray reply;
     if (!Transact(command, nTimeoutMs, reply))
         return false;
-    return DecodeMeasuredValue(reply, m_bChecksum.load() != 0, nValue);
+    return DecodeMeasuredValue(reply, bChecksum, nValue);
+}
+
+std::chrono::steady_clock::time_point CBusLink::LastReplyTime() const
+{
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(m_nLastReplyTicks.load()));
 }

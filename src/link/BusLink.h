@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -73,6 +74,12 @@ public:
     bool ExchangeAck(const QByteArray& command, int nTimeoutMs);
     bool Command(const QByteArray& command, int nTimeoutMs, bool bRetry = true);
     bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs);
+    // The same read with the check byte tested as bChecksum says, not as m_bChecksum.
+    bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs,
+                           bool bChecksum);
+    // When the collector last completed a reply, also one whose exchange had
+    // already timed out (a late reply); the clock's epoch when none was.
+    std::chrono::steady_clock::time_point LastReplyTime() const;
 
     // The six-byte binary measured value: 24-bit big-endian two's complement,
     // byte 3 the XOR of bytes 0..2 (tested only with bChecksum).
@@ -119,6 +126,7 @@ private:
     std::atomic<bool> m_bPortOpen{false};
     std::atomic<int> m_nLastOpenError{0};
     std::atomic<qint64> m_nQueuedOutput{0}; // on the way to the I/O thread
+    std::atomic<std::chrono::steady_clock::rep> m_nLastReplyTicks{0};
 
     mutable std::mutex m_callbackMutex;
     DeviceResolver m_resolver;
