@@ -1,0 +1,46 @@
+#include "terminal/TerminalInbox.h"
+
+CTerminalInbox::CTerminalInbox(QObject* pTarget, Handler handler)
+    : m_pTarget(pTarget), m_handler(std::move(handler))
+{
+}
+
+void CTerminalInbox::Push(const QByteArray& block)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_pTarget == nullptr || block.isEmpty())
+        return;
+    m_pending.append(block);
+    if (m_bPosted)
+        return;
+    m_bPosted = true;
+    QMetaObject::invokeMethod(
+        m_pTarget, [this] { Deliver(); }, Qt::QueuedConnection);
+}
+
+void CTerminalInbox::Discard()
+{
+    std::lock_guard lock(m_mutex);
+    m_pending.clear();
+}
+
+void CTerminalInbox::Detach()
+{
+    std::lock_guard lock(m_mutex);
+    m_pTarget = nullptr;
+    m_pending.clear();
+}
+
+void CTerminalInbox::Deliver()
+{
+    QByteArray data;
+    Handler handler;
+    {
+        std::lock_guard lock(m_mutex);
+        m_bPosted = false;
+        data.swap(m_pending);
+        handler = m_handler;
+    }
+    if (!data.isEmpty() && handler)
+        handler(data);
+}
