@@ -1,0 +1,60 @@
+#include "params/ParamFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+bool CParamFile::Export(const QString& strPath, const ModuleParamRecord& record,
+                        const PageDisplayState& state, QString& strError)
+{
+    QSaveFile file(strPath);
+    const QByteArray bytes = record.ToBytes() + state.ToBytes();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        strError = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool CParamFile::Import(const QString& strPath, ModuleParamRecord& record, PageDisplayState& state,
+                        QString& strError)
+{
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        strError = file.errorString();
+        return false;
+    }
+    // One byte more than a file holds tells a long file from a whole one.
+    const QByteArray bytes = file.read(kSize + 1);
+    if (file.error() != QFileDevice::NoError) {
+        strError = file.errorString();
+        return false;
+    }
+    return Parse(bytes, record, state, strError);
+}
+
+bool CParamFile::Parse(const QByteArray& bytes, ModuleParamRecord& record, PageDisplayState& state,
+                       QString& strError)
+{
+    if (bytes.size() != kSize) {
+        strError = QStringLiteral("not a parameter file: %1 bytes instead of %2")
+                       .arg(bytes.size())
+                       .arg(kSize);
+        return false;
+    }
+    ModuleParamRecord newRecord;
+    if (!ModuleParamRecord::FromBytes(bytes.left(ModuleParamRecord::kSize), newRecord)) {
+        strError = QStringLiteral("not a parameter file: the identification text has no end");
+        return false;
+    }
+    PageDisplayState newState;
+    PageDisplayState::FromBytes(bytes.mid(ModuleParamRecord::kSize), newState);
+    const QString strRange = newState.CheckRanges();
+    if (!strRange.isEmpty()) {
+        strError = QStringLiteral("not a parameter file: %1").arg(strRange);
+        return false;
+    }
+    record = newRecord;
+    state = newState;
+    return true;
+}

@@ -1,0 +1,78 @@
+#include "params/ParamReadSequence.h"
+
+#include "link/BusLink.h"
+#include "module/ModuleCommand.h"
+#include "module/ModuleReply.h"
+#include "module/ParameterReadSequence.h"
+
+#include <cstring>
+
+bool CParamReadSequence::HasNumber(const QByteArray& reply)
+{
+    qsizetype i = 0;
+    while (i < reply.size() && (reply[i] == ' ' || (reply[i] >= '\t' && reply[i] <= '\r')))
+        ++i;
+    if (i < reply.size() && (reply[i] == '+' || reply[i] == '-'))
+        ++i;
+    return i < reply.size() && reply[i] >= '0' && reply[i] <= '9';
+}
+
+CParamReadSequence::Result CParamReadSequence::Run(int nAddress, ModuleParamRecord& record,
+                                                   const StopTest& stop)
+{
+    Result result;
+    auto bStopped = [&] { return stop && stop(); };
+    m_sink.SetCellText(nAddress, QStringLiteral("ADR %1?").arg(nAddress));
+    m_sink.ShowProgress(QStringLiteral("参数读取中..."));
+
+    for (const ModuleRequest& request :
+         {CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kLongTimeoutMs),
+          CModuleCommand::Unlock(nAddress, CModuleCommand::kLongTimeoutMs)}) {
+        if (bStopped()) {
+            result.m_bStopped = true;
+            return result;
+        }
+        m_link.Command(request.m_text, request.m_nTimeoutMs);
+    }
+
+    using Reading = CParameterReadSequence::Reading;
+    for (const CParameterReadSequence::Step& step : CParameterReadSequence::Steps()) {
+        if (bStopped()) {
+            result.m_bStopped = true;
+            return result;
+        }
+        const ModuleRequest request = CModuleCommand::Query(nAddress, step.m_pszMnemonic);
+        QByteArray reply;
+        const bool bAnswered =
+            m_link.Query(request.m_text, reply, step.m_nReplyLen, step.m_nTimeoutMs);
+        const bool bUnsupported =
+            step.m_reading == Reading::Unsupportable && CModuleReply::IsUnsupported(reply);
+        const bool bUsable = bAnswered && (step.m_reading == Reading::Identification ||
+                                           bUnsupported || HasNumber(reply));
+        if (!bUsable) {
+            result.m_failedMnemonic = step.m_pszMnemonic;
+            m_sink.SetCellText(nAddress, QStringLiteral("ADR %1").arg(nAddress));
+            m_sink.ClearProgress();
+            return result;
+        }
+        if (step.m_reading == Reading::Identification) {
+            record.m_strIdentification = CModuleReply::IdentificationText(reply);
+            m_sink.OnIdentification(record.m_strIdentification);
+            continue;
+        }
+        if (bUnsupported) {
+            m_sink.OnUnsupported(step.m_pszMnemonic);
+            continue;
+        }
+        const qint32 nValue = CModuleReply::Atoi(reply);
+        if (qint32* pnField = record.Field(step.m_pszMnemonic))
+            *pnField = nValue;
+        if (std::strcmp(step.m_pszMnemonic, "CSM") == 0)
+            m_link.m_bChecksum = nValue;
+        m_sink.OnValue(step.m_pszMnemonic, nValue);
+    }
+    m_sink.ClearProgress();
+    m_sink.SetCellText(nAddress, QStringLiteral("ADR %1 OK").arg(nAddress));
+    result.m_bComplete = true;
+    return result;
+}
