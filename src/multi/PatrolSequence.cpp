@@ -1,0 +1,135 @@
+#include "multi/PatrolSequence.h"
+
+#include "link/BusLink.h"
+#include "module/ModuleCommand.h"
+#include "multi/CircleSettings.h"
+#include "multi/PatrolObserver.h"
+#include "multi/PatrolRecorder.h"
+
+#include <thread>
+
+CPatrolSequence::CPatrolSequence(CBusLink& link, const std::atomic<bool>& bStop)
+    : m_link(link), m_bStop(bStop)
+{
+}
+
+void CPatrolSequence::SetMaxAddress(int nMaxAddress)
+{
+    m_nMaxAddress.store(CircleSettings::ClampMaxAddress(nMaxAddress));
+}
+
+void CPatrolSequence::SetTimeout(int nTimeoutMs)
+{
+    m_nTimeout.store(CircleSettings::ClampTimeout(nTimeoutMs));
+}
+
+bool CPatrolSequence::ChecksumOn(int nAddress) const
+{
+    return nAddress >= 0 && nAddress < kAddresses && m_arrChecksum[nAddress].load();
+}
+
+int CPatrolSequence::Run(int nCycles)
+{
+    m_arrSetUp.fill(false);
+    for (auto& bChecksum : m_arrChecksum)
+        bChecksum.store(false);
+
+    for (int i = 0; i <= MaxAddress() && !Stopped(); ++i)
+        SetUp(i);
+
+    int nCompleted = 0;
+    while (!Stopped() && (nCycles == 0 || nCompleted < nCycles)) {
+        const Clock::time_point tStart = Clock::now();
+        bool bWhole = true;
+        for (int j = 0; j <= MaxAddress(); ++j) {
+            if (Stopped()) {
+                bWhole = false;
+                break;
+            }
+            // An address that joined a running patrol is set up before its first read.
+            if (!m_arrSetUp[j]) {
+                SetUp(j);
+                if (Stopped()) {
+                    bWhole = false;
+                    break;
+                }
+            }
+            Read(j);
+        }
+        if (!bWhole)
+            break;
+        if (m_pRecorder)
+            m_pRecorder->Flush();
+        ++nCompleted;
+        if (m_pObserver) {
+            const auto elapsed =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tStart);
+            m_pObserver->OnCycle(nCompleted, elapsed.count());
+        }
+    }
+    if (m_pRecorder)
+        m_pRecorder->Flush();
+    return nCompleted;
+}
+
+void CPatrolSequence::SetUp(int nAddress)
+{
+    const ModuleRequest binary = CModuleCommand::BinaryOutput(nAddress, Timeout());
+    m_link.Command(binary.m_text, binary.m_nTimeoutMs, true);
+    if (Stopped())
+        return;
+    // Only an address that acknowledged check bytes has its check byte tested.
+    const ModuleRequest checksum = CModuleCommand::ChecksumOn(nAddress, Timeout());
+    m_arrChecksum[nAddress].store(m_link.Command(checksum.m_text, checksum.m_nTimeoutMs, true));
+    m_arrSetUp[nAddress] = true;
+}
+
+void CPatrolSequence::Read(int nAddress)
+{
+    if (m_pObserver)
+        m_pObserver->OnAddress(nAddress);
+    const int nTimeoutMs = Timeout();
+    qint32 nValue = 0;
+    if (!m_link.IsPortOpen()) {
+        // Nothing can answer: the read costs its time-out instead of spinning.
+        Pause(nTimeoutMs);
+        if (m_pObserver)
+            m_pObserver->OnRead(nAddress, false, 0);
+        return;
+    }
+    const Clock::time_point tLastReply = m_link.LastReplyTime();
+    const bool bOk = m_link.ReadMeasuredValue(nAddress, nValue, kReplyLen, nTimeoutMs,
+                                              m_arrChecksum[nAddress].load());
+    if (bOk && m_pRecorder)
+        m_pRecorder->Append(nAddress, nValue);
+    if (m_pObserver)
+        m_pObserver->OnRead(nAddress, bOk, bOk ? nValue : 0);
+    // No reply completed for this read: it timed out, and its reply may still come.
+    if (!bOk && m_link.LastReplyTime() == tLastReply && m_link.IsPortOpen())
+        WaitForQuietLine(Clock::now(), nTimeoutMs);
+}
+
+void CPatrolSequence::WaitForQuietLine(Clock::time_point tFailed, int nTimeoutMs)
+{
+    const Clock::time_point tLimit = tFailed + std::chrono::milliseconds(nTimeoutMs);
+    const auto quiet = std::chrono::milliseconds(kQuietMs);
+    while (!Stopped()) {
+        const Clock::time_point tNow = Clock::now();
+        const Clock::time_point tLast = std::max(tFailed, m_link.LastReplyTime());
+        if (tNow - tLast >= quiet || tNow >= tLimit)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+void CPatrolSequence::Pause(int nMs)
+{
+    const Clock::time_point tEnd = Clock::now() + std::chrono::milliseconds(nMs);
+    while (!Stopped()) {
+        const Clock::time_point tNow = Clock::now();
+        if (tNow >= tEnd)
+            return;
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(tEnd - tNow, std::chrono::milliseconds(10)));
+    }
+}
