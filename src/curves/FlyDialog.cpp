@@ -19,14 +19,62 @@ QString ValueText(float fValue)
 
 } // namespace
 
-CFlyDialog::CFlyDialog(QWidget* pPlot)
-    : QWidget(pPlot, Qt::FramelessWindowHint), m_pUi(std::make_unique<Ui::FlyDialog>())
+CFlyDialog::CFlyDialog(QWidget* pOwner)
+    : QWidget(pOwner, Qt::Tool | Qt::FramelessWindowHint), m_pUi(std::make_unique<Ui::FlyDialog>())
 {
     m_pUi->setupUi(this);
-    move(0, 0);
+    setAttribute(Qt::WA_ShowWithoutActivating);
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &CFlyDialog::OnTimer);
+}
+
+void CFlyDialog::Follow(QWidget* pAnchor)
+{
+    if (m_pAnchor)
+        m_pAnchor->removeEventFilter(this);
+    m_pAnchor = pAnchor;
+    if (m_pAnchor)
+        m_pAnchor->installEventFilter(this);
+    m_ptOffset = QPoint(0, 0);
+    Reposition();
+}
+
+void CFlyDialog::Reposition()
+{
+    if (!m_pAnchor)
+        return;
+    // The anchor's window is known only once the page sits in it.
+    QWidget* pWindow = m_pAnchor->window();
+    if (pWindow != m_pAnchorWindow) {
+        if (m_pAnchorWindow)
+            m_pAnchorWindow->removeEventFilter(this);
+        m_pAnchorWindow = pWindow;
+        m_pAnchorWindow->installEventFilter(this);
+    }
+    move(m_pAnchor->mapToGlobal(QPoint(0, 0)) + m_ptOffset);
+}
+
+bool CFlyDialog::eventFilter(QObject* pWatched, QEvent* event)
+{
+    if ((pWatched == m_pAnchor || pWatched == m_pAnchorWindow) &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+         event->type() == QEvent::ParentChange) &&
+        isVisible())
+        Reposition();
+    return QWidget::eventFilter(pWatched, event);
+}
+
+void CFlyDialog::showEvent(QShowEvent* event)
+{
+    Reposition();
     m_timer.start();
+    QWidget::showEvent(event);
+}
+
+void CFlyDialog::hideEvent(QHideEvent* event)
+{
+    m_timer.stop();
+    QWidget::hideEvent(event);
 }
 
 CFlyDialog::~CFlyDialog() = default;
@@ -108,6 +156,8 @@ void CFlyDialog::mouseMoveEvent(QMouseEvent* event)
         return;
     }
     move(m_ptStartPos + event->globalPosition().toPoint() - m_ptPressGlobal);
+    if (m_pAnchor)
+        m_ptOffset = pos() - m_pAnchor->mapToGlobal(QPoint(0, 0));
     event->accept();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -15,7 +16,10 @@ class FlyDialog;
 // The small frameless statistics window of a plot: current, maximum, minimum
 // and peak-to-peak of the values fed to it. The texts are redrawn at most once
 // per tick: the tick raises the refresh flag, the next value redraws and
-// lowers it.
+// lowers it; the tick runs while the window is shown.
+// It is a tool window of its owner (the page), not a child clipped to the
+// plot: it sits at the plot's top-left corner, keeps the place the user drags
+// it to relative to the plot, and follows the plot when the window moves.
 class CFlyDialog : public QWidget
 {
     Q_OBJECT
@@ -23,8 +27,12 @@ public:
     static constexpr int kTickMs = 100;
     static constexpr int kCurves = 3;
 
-    explicit CFlyDialog(QWidget* pPlot);
+    explicit CFlyDialog(QWidget* pOwner);
     ~CFlyDialog() override;
+
+    // The widget whose top-left corner the window keeps its place from.
+    void Follow(QWidget* pAnchor);
+    bool IsTicking() const { return m_timer.isActive(); }
 
     // Any thread. Indices 0..2 keep extremes and may redraw; others only set
     // the current value.
@@ -37,11 +45,15 @@ public slots:
     void OnTimer();
 
 protected:
+    bool eventFilter(QObject* pWatched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void Reposition();
     void ShowTexts(const QString& strCurrent, const QString& strMax, const QString& strMin,
                    const QString& strPeak);
 
@@ -56,4 +68,7 @@ private:
     bool m_bDragging = false;
     QPoint m_ptPressGlobal;
     QPoint m_ptStartPos;
+    QPointer<QWidget> m_pAnchor;
+    QPointer<QWidget> m_pAnchorWindow; // watched for moves
+    QPoint m_ptOffset;                 // from the anchor's top-left corner
 };

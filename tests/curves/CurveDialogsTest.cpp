@@ -333,12 +333,16 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(Texts(fly), QStringList({"4.0", "9.0", "3.0", "6.0"}), 10000);
     }
 
-    void statisticsTimerRaisesTheFlag()
+    void statisticsTimerRunsWhileShown()
     {
         QWidget plot;
         CFlyDialog fly(&plot);
+        QVERIFY(!fly.IsTicking());
         fly.UpdateStatistics(0, 1.0f);
         QCOMPARE(Current(fly), QString("1.0"));
+        plot.show();
+        fly.show();
+        QVERIFY(fly.IsTicking());
         // Feeding keeps failing to redraw until the window's own tick comes.
         QTRY_VERIFY_WITH_TIMEOUT(
             [&fly] {
@@ -346,16 +350,30 @@ private slots:
                 return Current(fly) == "7.0";
             }(),
             10000);
+        fly.hide();
+        QVERIFY(!fly.IsTicking());
     }
 
-    void statisticsWindowIsDraggedByItsBody()
+    void statisticsWindowIsAToolWindowFollowingThePlot()
     {
-        QWidget plot;
-        plot.resize(400, 300);
-        CFlyDialog fly(&plot);
-        plot.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&plot));
-        QCOMPARE(fly.pos(), QPoint(0, 0));
+        QWidget page;
+        page.resize(500, 400);
+        page.move(100, 80);
+        QWidget plot(&page);
+        plot.setGeometry(20, 30, 400, 300);
+        CFlyDialog fly(&page);
+        fly.Follow(&plot);
+        page.show();
+        fly.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QVERIFY(fly.isWindow());
+        QVERIFY(fly.windowFlags().testFlag(Qt::Tool));
+        QVERIFY(fly.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(fly.parentWidget(), &page);
+        QCOMPARE(fly.pos(), plot.mapToGlobal(QPoint(0, 0)));
+        // Not clipped to the plot: larger than a tiny plot, still whole.
+        plot.resize(10, 10);
+        QVERIFY(fly.width() > 10);
 
         QWidget* pBody = fly.findChild<QLabel*>("textMax");
         const QPoint ptStart = pBody->rect().center();
@@ -364,20 +382,26 @@ private slots:
             QMouseEvent event(type, pt, pBody->mapToGlobal(pt), button, buttons, Qt::NoModifier);
             QApplication::sendEvent(pBody, &event);
         };
+        const QPoint ptOrigin = plot.mapToGlobal(QPoint(0, 0));
         send(QEvent::MouseButtonPress, ptStart, Qt::LeftButton, Qt::LeftButton);
         send(QEvent::MouseMove, ptStart + QPoint(30, 20), Qt::NoButton, Qt::LeftButton);
-        QCOMPARE(fly.pos(), QPoint(30, 20));
+        QCOMPARE(fly.pos(), ptOrigin + QPoint(30, 20));
         // The label moved with the window, so the same local point is a new global one.
         send(QEvent::MouseMove, ptStart + QPoint(10, 5), Qt::NoButton, Qt::LeftButton);
-        QCOMPARE(fly.pos(), QPoint(40, 25));
+        QCOMPARE(fly.pos(), ptOrigin + QPoint(40, 25));
         send(QEvent::MouseButtonRelease, ptStart + QPoint(10, 5), Qt::LeftButton, Qt::NoButton);
         send(QEvent::MouseMove, ptStart + QPoint(50, 50), Qt::NoButton, Qt::NoButton);
-        QCOMPARE(fly.pos(), QPoint(40, 25));
+        QCOMPARE(fly.pos(), ptOrigin + QPoint(40, 25));
+
+        // The window moves: the statistics keep their place on the plot.
+        page.move(160, 120);
+        QTRY_COMPARE_WITH_TIMEOUT(fly.pos(), plot.mapToGlobal(QPoint(40, 25)), 10000);
+        const QPoint ptKept = fly.pos();
 
         // The right button does not drag.
         send(QEvent::MouseButtonPress, ptStart, Qt::RightButton, Qt::RightButton);
         send(QEvent::MouseMove, ptStart + QPoint(30, 30), Qt::NoButton, Qt::RightButton);
-        QCOMPARE(fly.pos(), QPoint(40, 25));
+        QCOMPARE(fly.pos(), ptKept);
     }
 };
 
