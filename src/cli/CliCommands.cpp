@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 
 #include "cli/CliOptions.h"
+#include "cli/PatrolCliCommand.h"
 #include "link/BusLink.h"
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
@@ -30,6 +31,8 @@ int CCliCommands::Run(const QString& strCommand, const QStringList& arrArgs)
         nExit = Msv(arrArgs);
     else if (strCommand == QLatin1String("send"))
         nExit = Send(arrArgs);
+    else if (strCommand == QLatin1String("patrol"))
+        nExit = CPatrolCliCommand(m_link, m_out, m_err, s_bStop).Run(arrArgs);
     else
         nExit = Usage(QStringLiteral("unknown command %1").arg(strCommand));
     m_out.flush();
