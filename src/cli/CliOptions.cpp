@@ -159,7 +159,7 @@ QString CliOptions::Usage()
         "  msv ADDR [-n COUNT] [--checksum] [--no-setup]\n"
         "                                        read measured values (COUNT 0: until interrupted)\n"
         "  patrol --last N [-n CYCLES] [--timeout MS] [--record DIR]\n"
-        "                                        patrol 0..N, one line a cycle (CYCLES 0: endless)\n"
+        "                                        patrol 0..N, one line a cycle (-n 0: endless)\n"
         "  send TEXT [--hex] [--wait MS]         write TEXT raw, print what arrives as hex\n");
 }
 
