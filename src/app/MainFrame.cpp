@@ -1,20 +1,29 @@
 #include "app/MainFrame.h"
 
+#include "app/TabSheet.h"
 #include "app/TolvexView.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QStatusBar>
+#include <QTabBar>
+#include <QTextEdit>
 #include <QToolBar>
 
 namespace {
@@ -30,7 +39,9 @@ QIcon ToolIcon(const QString& strName)
 }
 } // namespace
 
-CMainFrame::CMainFrame(CTolvexView* pView, QWidget* parent) : QMainWindow(parent), m_pView(pView)
+CMainFrame::CMainFrame(CTolvexView* pView, QWidget* parent)
+    : QMainWindow(parent), m_pView(pView),
+      m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setWindowIcon(QIcon(QStringLiteral(":/images/tolvex.png")));
     setCentralWidget(m_pView);
@@ -40,6 +51,8 @@ CMainFrame::CMainFrame(CTolvexView* pView, QWidget* parent) : QMainWindow(parent
     setMinimumSize(kMinWidth, kMinHeight);
     setWindowTitle(FixedTitle());
 }
+
+CMainFrame::~CMainFrame() = default;
 
 QString CMainFrame::FixedTitle()
 {
@@ -70,18 +83,67 @@ void CMainFrame::OnOpenDocument()
         setWindowTitle(QFileInfo(strFile).fileName() + QStringLiteral(" - ") + FixedTitle());
 }
 
+void CMainFrame::OnSaveDocument()
+{
+    const QString strFile = QFileDialog::getSaveFileName(this);
+    if (strFile.isEmpty())
+        return;
+    QSaveFile file(strFile);
+    if (!file.open(QIODevice::WriteOnly) || !file.commit()) {
+        QMessageBox::warning(this, FixedTitle(), file.errorString());
+        return;
+    }
+    setWindowTitle(QFileInfo(strFile).fileName() + QStringLiteral(" - ") + FixedTitle());
+}
+
 void CMainFrame::OnPrint()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, this);
+    QPrintDialog dialog(m_pPrinter.get(), this);
     if (dialog.exec() == QDialog::Accepted)
-        PrintTo(&printer);
+        PrintTo(m_pPrinter.get());
+}
+
+void CMainFrame::OnPrintSetup()
+{
+    QPageSetupDialog dialog(m_pPrinter.get(), this);
+    dialog.exec();
+}
+
+void CMainFrame::OnEditCommand(int nCommand)
+{
+    QWidget* pFocus = QApplication::focusWidget();
+    if (auto* pSpin = qobject_cast<QAbstractSpinBox*>(pFocus))
+        pFocus = pSpin->findChild<QLineEdit*>();
+    static const char* const arrSlots[] = {"undo", "cut", "copy", "paste"};
+    if (qobject_cast<QLineEdit*>(pFocus) || qobject_cast<QPlainTextEdit*>(pFocus) ||
+        qobject_cast<QTextEdit*>(pFocus))
+        QMetaObject::invokeMethod(pFocus, arrSlots[nCommand]);
+}
+
+void CMainFrame::OnNextPane(bool bForward)
+{
+    // Two panes: the tab row and the shown page; either key goes to the other.
+    Q_UNUSED(bForward);
+    QTabBar* pTabs = m_pView->TabSheet()->TabBar();
+    if (!pTabs->hasFocus()) {
+        pTabs->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    QWidget* pPage = m_pView->TabSheet()->Page(m_pView->TabSheet()->CurrentPage());
+    QWidget* pFirst = pPage ? pPage->nextInFocusChain() : nullptr;
+    while (pFirst && pFirst != pPage &&
+           !(pPage->isAncestorOf(pFirst) && pFirst->isVisible() && pFirst->isEnabled() &&
+             (pFirst->focusPolicy() & Qt::TabFocus)))
+        pFirst = pFirst->nextInFocusChain();
+    if (pFirst && pFirst != pPage)
+        pFirst->setFocus(Qt::TabFocusReason);
+    else if (pPage)
+        pPage->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainFrame::OnPrintPreview()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintPreviewDialog dialog(&printer, this);
+    QPrintPreviewDialog dialog(m_pPrinter.get(), this);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter* pPrinter) { PrintTo(pPrinter); });
     dialog.exec();
@@ -131,6 +193,7 @@ void CMainFrame::CreateMenus()
     m_pFileMenu->addSeparator();
     m_pSaveCurveData = m_pFileMenu->addAction(QStringLiteral("保存曲线数据"), pView,
                                               &CTolvexView::OnSaveCurveData);
+    m_pFileMenu->addAction(QStringLiteral("打印设置(&R)..."), this, &CMainFrame::OnPrintSetup);
     m_pFileMenu->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
     connect(m_pFileMenu, &QMenu::aboutToShow, this,
             [this] { m_pView->UpdateSaveCurveDataItem(m_pSaveCurveData); });
@@ -173,6 +236,30 @@ void CMainFrame::CreateMenus()
     pPreview->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
     connect(pPreview, &QAction::triggered, this, &CMainFrame::OnPrintPreview);
     addActions({pNew, pOpen, m_pPrint, pPreview});
+
+    AddAccelerator(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { OnSaveDocument(); });
+    const struct
+    {
+        QKeyCombination keys;
+        EditCommand command;
+    } arrEditKeys[] = {{Qt::ALT | Qt::Key_Backspace, kUndo},
+                       {Qt::SHIFT | Qt::Key_Delete, kCut},
+                       {Qt::CTRL | Qt::Key_Insert, kCopy},
+                       {Qt::SHIFT | Qt::Key_Insert, kPaste}};
+    for (const auto& edit : arrEditKeys) {
+        const int nCommand = edit.command;
+        AddAccelerator(QKeySequence(edit.keys), [this, nCommand] { OnEditCommand(nCommand); });
+    }
+    AddAccelerator(QKeySequence(Qt::Key_F6), [this] { OnNextPane(true); });
+    AddAccelerator(QKeySequence(Qt::SHIFT | Qt::Key_F6), [this] { OnNextPane(false); });
+}
+
+void CMainFrame::AddAccelerator(const QKeySequence& keys, std::function<void()> fn)
+{
+    QAction* pAction = new QAction(this);
+    pAction->setShortcut(keys);
+    connect(pAction, &QAction::triggered, this, std::move(fn));
+    addAction(pAction);
 }
 
 void CMainFrame::CreateToolBar()
@@ -186,11 +273,11 @@ void CMainFrame::CreateToolBar()
                               &CTolvexView::OnComSettings);
     m_pPrint->setIcon(ToolIcon(QStringLiteral("print")));
     m_pToolBar->addAction(m_pPrint);
-    // The band behind the buttons.
-    QPalette palette = m_pToolBar->palette();
-    palette.setBrush(QPalette::Window, QBrush(QPixmap(QStringLiteral(":/images/band151.png"))));
-    m_pToolBar->setPalette(palette);
-    m_pToolBar->setAutoFillBackground(true);
+    // The band behind the buttons, a light picture; the texts under the icons
+    // are drawn dark on it.
+    m_pToolBar->setStyleSheet(
+        QStringLiteral("QToolBar { background-image: url(:/images/band151.png); border: none; }"
+                       "QToolButton { color: black; }"));
 
     QAction* pToggle = m_pToolBar->toggleViewAction();
     pToggle->setText(QStringLiteral("工具栏(&T)"));

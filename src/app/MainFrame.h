@@ -3,6 +3,9 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
+#include <memory>
+
 class CTolvexView;
 class QAction;
 class QLabel;
@@ -20,6 +23,7 @@ public:
     static constexpr int kMinHeight = 850;
 
     explicit CMainFrame(CTolvexView* pView, QWidget* parent = nullptr);
+    ~CMainFrame() override;
 
     static QString FixedTitle();
 
@@ -33,8 +37,15 @@ public:
     void OnNewDocument();
     // Opening a document loads nothing into the tool.
     void OnOpenDocument();
+    // Saving the document writes an empty document file: it holds nothing.
+    void OnSaveDocument();
     void OnPrint();
     void OnPrintPreview();
+    void OnPrintSetup();
+    // The edit keys act on the text field that has the focus, if any.
+    void OnEditCommand(int nCommand);
+    // F6 / Shift+F6: the focus moves between the tab row and the shown page.
+    void OnNextPane(bool bForward);
     void OnAbout();
     // Prints the shown page without a dialog (a PDF printer, for instance).
     bool PrintTo(QPrinter* pPrinter);
@@ -44,6 +55,15 @@ public:
     QToolBar* ToolBar() const { return m_pToolBar; }
     QAction* PrintAction() const { return m_pPrint; }
     QAction* ComSettingsAction() const { return m_pComSettings; }
+    QPrinter* Printer() const { return m_pPrinter.get(); }
+
+    enum EditCommand
+    {
+        kUndo,
+        kCut,
+        kCopy,
+        kPaste
+    };
 
 protected:
     bool event(QEvent* event) override;
@@ -53,6 +73,7 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    void AddAccelerator(const QKeySequence& keys, std::function<void()> fn);
 
     CTolvexView* m_pView;
     QLabel* m_pMessagePane = nullptr;
@@ -63,4 +84,6 @@ private:
     QAction* m_pPrint = nullptr;
     QAction* m_pComSettings = nullptr;
     bool m_bSettingTitle = false;
+    // Page set-up and print share one printer, so the set-up holds for the next print.
+    std::unique_ptr<QPrinter> m_pPrinter;
 };

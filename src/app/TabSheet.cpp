@@ -8,6 +8,9 @@ CTabSheet::CTabSheet(QWidget* parent) : QWidget(parent), m_pTabBar(new QTabBar(t
 {
     m_pTabBar->setDrawBase(true);
     m_pTabBar->setExpanding(false);
+    // A title too long for the row is cut with an ellipsis; no scroll buttons.
+    m_pTabBar->setElideMode(Qt::ElideRight);
+    m_pTabBar->setUsesScrollButtons(false);
     connect(m_pTabBar, &QTabBar::currentChanged, this, &CTabSheet::OnCurrentChanged);
 }
 

@@ -17,7 +17,6 @@
 #include <QAction>
 #include <QColorDialog>
 #include <QCoreApplication>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -104,11 +103,19 @@ void CTolvexView::DoSetStatusText(const QString& strText)
 void CTolvexView::ApplyBackground()
 {
     if (auto* pFrame = qobject_cast<CMainFrame*>(window())) {
-        for (QMenu* pMenu : pFrame->menuBar()->findChildren<QMenu*>()) {
-            QPalette palette = pMenu->palette();
-            palette.setBrush(QPalette::Window, m_brBackground);
-            pMenu->setPalette(palette);
-        }
+        // The style ignores a menu's palette, so the colour goes in as a style
+        // sheet; the highlighted item keeps the palette's highlight.
+        const QString strColor = m_brBackground.color().name();
+        pFrame->menuBar()->setStyleSheet(
+            QStringLiteral("QMenuBar { background-color: %1; }"
+                           "QMenuBar::item { background: transparent; }"
+                           "QMenuBar::item:selected { background: palette(highlight);"
+                           " color: palette(highlighted-text); }"
+                           "QMenu { background-color: %1; }"
+                           "QMenu::item:selected { background: palette(highlight);"
+                           " color: palette(highlighted-text); }"
+                           "QMenu::item:disabled { color: palette(mid); }")
+                .arg(strColor));
     }
     for (int i = 0; i < kPageCount; ++i)
         Page(i)->SetBackgroundBrush(m_brBackground);

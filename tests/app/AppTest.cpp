@@ -14,10 +14,14 @@
 #include "uikit/TabPage.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHash>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -113,6 +117,12 @@ private slots:
     void statusTextGoesToPaneZero();
     void menusHoldTheirItems();
     void aboutBoxShowsVersionAndBuildTime();
+    void toolbarTextsReadOnTheBand();
+    void backgroundColourReachesMenus();
+    void longTabTitlesAreCutNotScrolled();
+    void editKeysActOnTheFocusedField();
+    void f6MovesBetweenTabRowAndPage();
+    void ctrlSSavesAnEmptyDocument();
 
 private:
     void Start();
@@ -560,11 +570,11 @@ void AppTest::menusHoldTheirItems()
                                 : QStringLiteral("~") + pItem->text());
     }
     QCOMPARE(arrMenus, (QStringList{"文件(&F)", "编辑(&E)", "查看(&V)", "帮助(&H)", "设置(&S)"}));
-    QCOMPARE(arrItems, (QStringList{"导入参数(&I)", "导出参数(&E)", "-", "保存曲线数据", "退出(&X)",
-                                    "~撤消(&U)\tCtrl+Z", "-", "~剪切(&T)\tCtrl+X",
-                                    "~复制(&C)\tCtrl+C", "~粘贴(&P)\tCtrl+V", "工具栏(&T)",
-                                    "状态栏(&S)", "关于 Tolvex测试软件(&A)...", "背景色",
-                                    "默认背景色", "串口设置", "-", "曲线参数"}));
+    QCOMPARE(arrItems, (QStringList{"导入参数(&I)", "导出参数(&E)", "-", "保存曲线数据",
+                                    "打印设置(&R)...", "退出(&X)", "~撤消(&U)\tCtrl+Z", "-",
+                                    "~剪切(&T)\tCtrl+X", "~复制(&C)\tCtrl+C", "~粘贴(&P)\tCtrl+V",
+                                    "工具栏(&T)", "状态栏(&S)", "关于 Tolvex测试软件(&A)...",
+                                    "背景色", "默认背景色", "串口设置", "-", "曲线参数"}));
     const QStringList arrTools = {Frame()->ToolBar()->actions().at(0)->text(),
                                   Frame()->ToolBar()->actions().at(1)->text()};
     QCOMPARE(arrTools, (QStringList{"串口", "打印"}));
@@ -602,6 +612,140 @@ void AppTest::aboutBoxShowsVersionAndBuildTime()
     const QRegularExpression reBuilt(QStringLiteral("^[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4} "
                                                     "[0-9]{2}:[0-9]{2}:[0-9]{2}$"));
     QVERIFY2(reBuilt.match(strBuilt).hasMatch(), qPrintable(strBuilt));
+}
+
+namespace {
+
+int Luminance(QRgb rgb)
+{
+    return (qRed(rgb) * 299 + qGreen(rgb) * 587 + qBlue(rgb) * 114) / 1000;
+}
+
+// The colour most pixels of the image have.
+QColor DominantColour(const QImage& image)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y) | 0xFF000000];
+    QRgb best = 0;
+    int nBest = -1;
+    for (auto it = counts.begin(); it != counts.end(); ++it)
+        if (it.value() > nBest) {
+            best = it.key();
+            nBest = it.value();
+        }
+    return QColor(best);
+}
+
+} // namespace
+
+void AppTest::toolbarTextsReadOnTheBand()
+{
+    Start();
+    for (QAction* pAction : {Frame()->ComSettingsAction(), Frame()->PrintAction()}) {
+        QWidget* pButton = Frame()->ToolBar()->widgetForAction(pAction);
+        QVERIFY(pButton);
+        const QImage image = Frame()->ToolBar()->grab(pButton->geometry()).toImage();
+        // The band behind the button is light, and the text line under the
+        // icon holds dark pixels: the words can be read.
+        qint64 nSum = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                nSum += Luminance(image.pixel(x, y));
+        QVERIFY2(nSum / (image.width() * image.height()) > 170, qPrintable(pAction->text()));
+        int nDark = 0;
+        for (int y = image.height() / 2; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                nDark += Luminance(image.pixel(x, y)) < 90 ? 1 : 0;
+        QVERIFY2(nDark > 10, qPrintable(pAction->text()));
+    }
+}
+
+void AppTest::backgroundColourReachesMenus()
+{
+    Start();
+    OnNextModal<QColorDialog>([](QColorDialog* pDialog) {
+        pDialog->setCurrentColor(QColor(0xC8, 0xE6, 0xA0));
+        pDialog->accept();
+    });
+    View()->OnBackgroundColor();
+    const QColor expected(0xC8, 0xE6, 0xA0);
+
+    QCOMPARE(DominantColour(Frame()->menuBar()->grab().toImage()), expected);
+    for (QAction* pMenuAction : Frame()->menuBar()->actions()) {
+        QMenu* pMenu = pMenuAction->menu();
+        pMenu->popup(Frame()->mapToGlobal(QPoint(20, 20)));
+        QVERIFY(QTest::qWaitForWindowExposed(pMenu));
+        const QColor shown = DominantColour(pMenu->grab().toImage());
+        pMenu->hide();
+        QCOMPARE(shown, expected);
+    }
+}
+
+void AppTest::longTabTitlesAreCutNotScrolled()
+{
+    Start();
+    QTabBar* pBar = View()->TabSheet()->TabBar();
+    QCOMPARE(pBar->elideMode(), Qt::ElideRight);
+    QVERIFY(!pBar->usesScrollButtons());
+    pBar->setTabText(0, QStringLiteral("参数设置和标定参数设置和标定参数设置和标定参数设置和标定"));
+    Frame()->resize(420, Frame()->height());
+    QTRY_VERIFY(pBar->width() <= 420);
+    // Every tab stays inside the row: titles are shortened, none scrolls out.
+    for (int i = 0; i < pBar->count(); ++i)
+        QVERIFY2(pBar->tabRect(i).right() < pBar->width() + 1, qPrintable(QString::number(i)));
+}
+
+void AppTest::editKeysActOnTheFocusedField()
+{
+    Start();
+    View()->TabSheet()->TabBar()->setCurrentIndex(CTolvexView::kTabRemote);
+    auto* pEdit = new QLineEdit(View()->Page(CTolvexView::kTabRemote));
+    pEdit->show();
+    pEdit->setFocus();
+    QTRY_VERIFY(pEdit->hasFocus());
+
+    QApplication::clipboard()->setText(QStringLiteral("1234"));
+    QTest::keyClick(pEdit, Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(pEdit->text(), QStringLiteral("1234"));
+    pEdit->setSelection(0, 2);
+    QTest::keyClick(pEdit, Qt::Key_Insert, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("12"));
+    pEdit->setSelection(2, 2);
+    QTest::keyClick(pEdit, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(pEdit->text(), QStringLiteral("12"));
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("34"));
+    QTest::keyClick(pEdit, Qt::Key_Backspace, Qt::AltModifier);
+    QCOMPARE(pEdit->text(), QStringLiteral("1234"));
+}
+
+void AppTest::f6MovesBetweenTabRowAndPage()
+{
+    Start();
+    View()->TabSheet()->TabBar()->setCurrentIndex(CTolvexView::kTabRemote);
+    auto* pEdit = new QLineEdit(View()->Page(CTolvexView::kTabRemote));
+    pEdit->show();
+    pEdit->setFocus();
+    QTRY_VERIFY(pEdit->hasFocus());
+    QTest::keyClick(Frame(), Qt::Key_F6);
+    QTRY_VERIFY(View()->TabSheet()->TabBar()->hasFocus());
+    QTest::keyClick(Frame(), Qt::Key_F6, Qt::ShiftModifier);
+    QTRY_VERIFY(pEdit->hasFocus());
+}
+
+void AppTest::ctrlSSavesAnEmptyDocument()
+{
+    Start();
+    const QString strFile = m_pDir->filePath(QStringLiteral("doc.tvx"));
+    OnNextModal<QFileDialog>([strFile](QFileDialog* pDialog) {
+        pDialog->selectFile(strFile);
+        QMetaObject::invokeMethod(pDialog, "accept");
+    });
+    QTest::keyClick(Frame(), Qt::Key_S, Qt::ControlModifier);
+    QTRY_VERIFY(QFile::exists(strFile));
+    QCOMPARE(QFileInfo(strFile).size(), qint64(0));
+    QCOMPARE(Frame()->windowTitle(), CMainFrame::FixedTitle());
 }
 
 QTEST_MAIN(AppTest)

@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray Unscrambled(const QByteArray& stored)
@@ -314,6 +317,41 @@ private slots:
         QVERIFY(bSaved);
         QCOMPARE(crLoaded, quint32(0x00ABCDEF));
         QCOMPARE(ReadFile(QDir(strDir).filePath("Param.sdt")).size(), 4);
+    }
+
+    void backgroundColourIgnoresAnythingButARegularFile()
+    {
+        const QString strDir = m_dir.filePath("special");
+        QVERIFY(QDir().mkpath(strDir));
+        const QByteArray fifo = QFile::encodeName(QDir(strDir).filePath("Param.sdt"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        // Opening the FIFO would block until a writer came: it reads as missing.
+        QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strDir), quint32(0xFFC0B0));
+        QVERIFY(!CBackgroundColorFile::SaveBackgroundColor(0x00123456, strDir));
+        QVERIFY(QFileInfo(QFile::decodeName(fifo)).exists());
+
+        const QString strFolderDir = m_dir.filePath("folder");
+        QVERIFY(QDir().mkpath(QDir(strFolderDir).filePath("Param.sdt")));
+        QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strFolderDir), quint32(0xFFC0B0));
+    }
+
+    void backgroundColourInAFolderNamedInAnotherEncoding()
+    {
+        // A folder whose name is not valid UTF-8 (Latin-1 "café" and a stray byte).
+        const QByteArray base = QFile::encodeName(m_dir.path());
+        const QByteArray folder = base + "/caf\xe9\xff";
+        QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+        char szOld[4096];
+        QVERIFY(::getcwd(szOld, sizeof szOld) != nullptr);
+        QCOMPARE(::chdir(folder.constData()), 0);
+        const bool bSaved = CBackgroundColorFile::SaveBackgroundColor(0x00ABCDEF);
+        const quint32 crLoaded = CBackgroundColorFile::LoadBackgroundColor();
+        QCOMPARE(::chdir(szOld), 0);
+        QVERIFY(bSaved);
+        QCOMPARE(crLoaded, quint32(0x00ABCDEF));
+        struct stat st;
+        QCOMPARE(::stat((folder + "/Param.sdt").constData(), &st), 0);
+        QCOMPARE(qint64(st.st_size), qint64(4));
     }
 
     void portMapKeepsPlainPathsBesideTheSettings()
