@@ -4,7 +4,7 @@ PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-declarativ
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build build-asan build-tsan demo test test-asan test-tsan format bench clean
+.PHONY: deps build build-asan build-tsan demo test test-asan test-tsan format format-check bench clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -41,6 +41,9 @@ test-tsan: build-tsan
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 bench: build
 	./build/bin/bench_msv
