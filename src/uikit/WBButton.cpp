@@ -8,8 +8,7 @@
 CWBButton::CWBButton(QWidget* parent) : CWBButton(QString(), parent) {}
 
 CWBButton::CWBButton(const QString& strText, QWidget* parent)
-    : QPushButton(strText, parent),
-      m_pFont(std::make_unique<CAutoFont>(QString::fromUtf8("宋体")))
+    : QPushButton(strText, parent), m_pFont(std::make_unique<CAutoFont>(QString::fromUtf8("宋体")))
 {
     // The face is composed whole; nothing is erased before it is drawn.
     setAttribute(Qt::WA_OpaquePaintEvent);

@@ -9,7 +9,8 @@ namespace {
 
 QImage Strip()
 {
-    return QImage(CWBButton::BitmapPath(CWBButton::kSkinBitmap)).convertToFormat(QImage::Format_RGB32);
+    return QImage(CWBButton::BitmapPath(CWBButton::kSkinBitmap))
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 QColor SliceColor(int nSlice, int x, int y)
@@ -130,7 +131,8 @@ private Q_SLOTS:
         QVERIFY(nUp > 0);
         // Centred in a rectangle 5 pixels narrower, the label moves by half of it
         // or more, depending on rounding; it must not stay put or move left.
-        QVERIFY2(nDown - nUp >= 2 && nDown - nUp <= 3, qPrintable(QStringLiteral("%1 -> %2").arg(nUp).arg(nDown)));
+        QVERIFY2(nDown - nUp >= 2 && nDown - nUp <= 3,
+                 qPrintable(QStringLiteral("%1 -> %2").arg(nUp).arg(nDown)));
     }
 
     void disabledLabelIsGrey()
