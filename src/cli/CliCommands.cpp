@@ -1,11 +1,10 @@
 #include "cli/CliCommands.h"
 
 #include "cli/CliOptions.h"
+#include "cli/ParamCliCommands.h"
 #include "cli/PatrolCliCommand.h"
 #include "link/BusLink.h"
 #include "module/ModuleCommand.h"
-#include "module/ModuleReply.h"
-#include "module/ParameterReadSequence.h"
 
 #include <QElapsedTimer>
 #include <QTextStream>
@@ -23,10 +22,19 @@ CCliCommands::CCliCommands(CBusLink& link, QTextStream& out, QTextStream& err)
 int CCliCommands::Run(const QString& strCommand, const QStringList& arrArgs)
 {
     int nExit = kUsageError;
+    CParamCliCommands params(m_link, m_out, m_err, [] { return s_bStop.load(); });
     if (strCommand == QLatin1String("scan"))
-        nExit = Scan(arrArgs);
+        nExit = params.Scan(arrArgs);
     else if (strCommand == QLatin1String("read"))
-        nExit = Read(arrArgs);
+        nExit = params.Read(arrArgs);
+    else if (strCommand == QLatin1String("write"))
+        nExit = params.Write(arrArgs);
+    else if (strCommand == QLatin1String("readdress"))
+        nExit = params.Readdress(arrArgs);
+    else if (strCommand == QLatin1String("export"))
+        nExit = params.Export(arrArgs);
+    else if (strCommand == QLatin1String("import"))
+        nExit = params.Import(arrArgs);
     else if (strCommand == QLatin1String("msv"))
         nExit = Msv(arrArgs);
     else if (strCommand == QLatin1String("send"))
@@ -48,74 +56,7 @@ int CCliCommands::Usage(const QString& strError)
 
 bool CCliCommands::TakeAddress(const QStringList& arrPositional, int& nAddress)
 {
-    return ParseInt(arrPositional.value(0), 0, 99, nAddress);
-}
-
-int CCliCommands::Scan(const QStringList& arrArgs)
-{
-    CCommandArgs args(arrArgs);
-    QString strError;
-    int nLast = 31;
-    QStringList arrRest;
-    if (!args.TakeInt({QStringLiteral("--last")}, 0, 99, nLast, strError) ||
-        !args.TakePositional(0, arrRest, strError))
-        return Usage(strError);
-    bool bAny = false;
-    for (int nAddress = 0; nAddress <= nLast && !s_bStop; ++nAddress) {
-        const ModuleRequest request = CModuleCommand::AddressQuery(nAddress);
-        QByteArray reply;
-        if (m_link.Query(request.m_text, reply, request.m_nReplyLen, request.m_nTimeoutMs) &&
-            CModuleReply::IsAddressEcho(reply, nAddress)) {
-            m_out << nAddress << "\n";
-            m_out.flush();
-            bAny = true;
-        }
-    }
-    return bAny ? kOk : kFailed;
-}
-
-int CCliCommands::Read(const QStringList& arrArgs)
-{
-    CCommandArgs args(arrArgs);
-    QString strError;
-    QStringList arrPositional;
-    int nAddress = 0;
-    if (!args.TakePositional(1, arrPositional, strError))
-        return Usage(strError);
-    if (!TakeAddress(arrPositional, nAddress))
-        return Usage(QStringLiteral("the address is a number from 0 to 99"));
-
-    // Binary output and unlock first; their answers are not looked at.
-    for (const ModuleRequest& request :
-         {CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kLongTimeoutMs),
-          CModuleCommand::Unlock(nAddress, CModuleCommand::kLongTimeoutMs)})
-        m_link.Command(request.m_text, request.m_nTimeoutMs);
-
-    for (const CParameterReadSequence::Step& step : CParameterReadSequence::Steps()) {
-        const ModuleRequest request = CModuleCommand::Query(nAddress, step.m_pszMnemonic);
-        QByteArray reply;
-        if (!m_link.Query(request.m_text, reply, step.m_nReplyLen, step.m_nTimeoutMs)) {
-            m_err << "tolvex-cli: no reply to " << request.m_text << "\n";
-            return kFailed;
-        }
-        using Reading = CParameterReadSequence::Reading;
-        if (step.m_reading == Reading::Unsupportable && CModuleReply::IsUnsupported(reply)) {
-            m_err << "tolvex-cli: " << step.m_pszMnemonic << " not supported by this module\n";
-            continue;
-        }
-        m_out << step.m_pszMnemonic << "=";
-        if (step.m_reading == Reading::Identification) {
-            QByteArray text = CModuleReply::IdentificationText(reply);
-            if (text.endsWith("\r\n"))
-                text.chop(2);
-            m_out << QString::fromLatin1(text);
-        } else {
-            m_out << CModuleReply::Atoi(reply);
-        }
-        m_out << "\n";
-        m_out.flush();
-    }
-    return kOk;
+    return ParseInt(arrPositional.value(0), 0, 31, nAddress);
 }
 
 int CCliCommands::Msv(const QStringList& arrArgs)
@@ -126,15 +67,17 @@ int CCliCommands::Msv(const QStringList& arrArgs)
     QStringList arrPositional;
     const bool bChecksum = args.TakeFlag(QStringLiteral("--checksum"));
     const bool bNoSetup = args.TakeFlag(QStringLiteral("--no-setup"));
-    if (!args.TakeInt({QStringLiteral("-n"), QStringLiteral("--count")}, 0, INT_MAX, nCount, strError) ||
+    if (!args.TakeInt({QStringLiteral("-n"), QStringLiteral("--count")}, 0, INT_MAX, nCount,
+                      strError) ||
         !args.TakePositional(1, arrPositional, strError))
         return Usage(strError);
     int nAddress = 0;
     if (!TakeAddress(arrPositional, nAddress))
-        return Usage(QStringLiteral("the address is a number from 0 to 99"));
+        return Usage(QStringLiteral("the address is a number from 0 to 31"));
 
     if (!bNoSetup) {
-        const ModuleRequest setup = CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kShortTimeoutMs);
+        const ModuleRequest setup =
+            CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kShortTimeoutMs);
         m_link.Command(setup.m_text, setup.m_nTimeoutMs);
     }
     m_link.m_bChecksum = bChecksum ? 1 : 0;
@@ -168,8 +111,10 @@ int CCliCommands::Send(const QStringList& arrArgs)
     if (bHex) {
         const QByteArray digits = arrPositional[0].toLatin1().simplified().replace(' ', "");
         if (digits.isEmpty() || digits.size() % 2 != 0 ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(uchar(c)); }))
-            return Usage(QStringLiteral("--hex takes pairs of hexadecimal digits, such as \"53 30 31 3B\""));
+            !std::all_of(digits.begin(), digits.end(),
+                         [](char c) { return std::isxdigit(uchar(c)); }))
+            return Usage(
+                QStringLiteral("--hex takes pairs of hexadecimal digits, such as \"53 30 31 3B\""));
         bytes = QByteArray::fromHex(digits);
     }
 

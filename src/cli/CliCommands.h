@@ -23,8 +23,6 @@ public:
     static void RequestStop() { s_bStop.store(true); }
 
 private:
-    int Scan(const QStringList& arrArgs);
-    int Read(const QStringList& arrArgs);
     int Msv(const QStringList& arrArgs);
     int Send(const QStringList& arrArgs);
     int Usage(const QString& strError);

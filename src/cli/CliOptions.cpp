@@ -2,6 +2,12 @@
 
 bool ParseInt(const QString& strText, int nMin, int nMax, int& nValue)
 {
+    const qsizetype nDigitsFrom = strText.startsWith(QLatin1Char('-')) ? 1 : 0;
+    if (strText.size() <= nDigitsFrom)
+        return false;
+    for (qsizetype i = nDigitsFrom; i < strText.size(); ++i)
+        if (strText[i] < QLatin1Char('0') || strText[i] > QLatin1Char('9'))
+            return false;
     bool bOk = false;
     const int n = strText.toInt(&bOk);
     if (!bOk || n < nMin || n > nMax)
@@ -60,13 +66,15 @@ bool CliOptions::Parse(const QStringList& arrArgs, QString& strError)
             m_arrArguments = arrArgs.mid(i + 1);
             break;
         }
-        if (strArg == QLatin1String("--simulate") || strArg.startsWith(QLatin1String("--simulate="))) {
+        if (strArg == QLatin1String("--simulate") ||
+            strArg.startsWith(QLatin1String("--simulate="))) {
             ++nPortOptions;
             m_source = PortSource::Simulator;
             m_arrSimAddresses = {1, 3, 17};
             if (strArg.contains(QLatin1Char('=')) &&
                 !ParseAddressList(strArg.section(QLatin1Char('='), 1), m_arrSimAddresses)) {
-                strError = QStringLiteral("--simulate takes addresses 0..99, such as --simulate=1,3,17");
+                strError =
+                    QStringLiteral("--simulate takes addresses 0..99, such as --simulate=1,3,17");
                 return false;
             }
             continue;
@@ -98,8 +106,10 @@ bool CliOptions::Parse(const QStringList& arrArgs, QString& strError)
             m_cParity = strUpper.at(0).toLatin1();
             continue;
         }
-        const IntOption options[] = {{"--com", 1, 256}, {"--baud", 1, 4000000},
-                                     {"--data-bits", 6, 8}, {"--stop-bits", 1, 2}};
+        const IntOption options[] = {{"--com", 1, 256},
+                                     {"--baud", 1, 4000000},
+                                     {"--data-bits", 6, 8},
+                                     {"--stop-bits", 1, 2}};
         bool bTaken = false;
         for (const IntOption& option : options) {
             const QString strName = QLatin1String(option.m_pszName);
@@ -156,11 +166,30 @@ QString CliOptions::Usage()
         "commands:\n"
         "  scan [--last N]                       list the addresses 0..N (default 31) that answer\n"
         "  read ADDR                             read the parameter set as NAME=VALUE lines\n"
+        "  write ADDR NAME=VALUE... [--no-setup] write parameters as read prints them, then TDD1\n"
+        "                                        (FMD ASF ADI COC COF TAV ICR ZTR ZTS ZSE STR CSM\n"
+        "                                        CHP GAN IDN)\n"
+        "  readdress OLD NEW                     move module OLD to the free address NEW, then "
+        "scan\n"
+        "  export ADDR FILE.stp [--force]        read the module into a parameter file\n"
+        "  import ADDR FILE.stp [--no-setup]     write a parameter file's settings to the module\n"
         "  msv ADDR [-n COUNT] [--checksum] [--no-setup]\n"
-        "                                        read measured values (COUNT 0: until interrupted)\n"
+        "                                        read measured values (COUNT 0: until "
+        "interrupted)\n"
         "  patrol --last N [-n CYCLES] [--timeout MS] [--record DIR]\n"
         "                                        patrol 0..N, one line a cycle (-n 0: endless)\n"
-        "  send TEXT [--hex] [--wait MS]         write TEXT raw, print what arrives as hex\n");
+        "  send TEXT [--hex] [--wait MS]         write TEXT raw, print what arrives as hex\n"
+        "\n"
+        "Addresses are 0..31. A number, negative ones too, is always a value; \"--\" ends the\n"
+        "options. Exit status: 0 done, 1 a bus step failed, 2 nothing sent.\n");
+}
+
+CCommandArgs::CCommandArgs(QStringList arrArgs)
+{
+    const qsizetype nEnd = arrArgs.indexOf(QStringLiteral("--"));
+    m_arrArgs = nEnd < 0 ? arrArgs : arrArgs.mid(0, nEnd);
+    if (nEnd >= 0)
+        m_arrAfter = arrArgs.mid(nEnd + 1);
 }
 
 bool CCommandArgs::TakeFlag(const QString& strFlag)
@@ -180,7 +209,10 @@ bool CCommandArgs::TakeInt(const QStringList& arrNames, int nMin, int nMax, int&
             if (!bMatched)
                 continue;
             if (!bHasValue || !ParseInt(strValue, nMin, nMax, nValue)) {
-                strError = QStringLiteral("%1 takes a number from %2 to %3").arg(strName).arg(nMin).arg(nMax);
+                strError = QStringLiteral("%1 takes a number from %2 to %3")
+                               .arg(strName)
+                               .arg(nMin)
+                               .arg(nMax);
                 return false;
             }
             m_arrArgs.remove(i, j - i + 1);
@@ -199,10 +231,11 @@ bool CCommandArgs::TakePositional(int nCount, QStringList& arrValues, QString& s
             return false;
         }
     }
-    if (m_arrArgs.size() != nCount) {
-        strError = QStringLiteral("expected %1 argument(s), got %2").arg(nCount).arg(m_arrArgs.size());
+    const QStringList arrAll = m_arrArgs + m_arrAfter;
+    if (nCount >= 0 && arrAll.size() != nCount) {
+        strError = QStringLiteral("expected %1 argument(s), got %2").arg(nCount).arg(arrAll.size());
         return false;
     }
-    arrValues = m_arrArgs;
+    arrValues = arrAll;
     return true;
 }

@@ -10,18 +10,24 @@
 // the command with its own arguments.
 struct CliOptions
 {
-    enum class PortSource { Stored, Device, ComNumber, Simulator };
+    enum class PortSource
+    {
+        Stored,
+        Device,
+        ComNumber,
+        Simulator
+    };
 
     PortSource m_source = PortSource::Stored;
-    QString m_strDevice;           // --port
-    int m_nCom = 0;                // --com
-    QList<int> m_arrSimAddresses;  // --simulate[=ADDRS]
-    std::optional<int> m_nBaud;    // line settings given on the command line
+    QString m_strDevice;          // --port
+    int m_nCom = 0;               // --com
+    QList<int> m_arrSimAddresses; // --simulate[=ADDRS]
+    std::optional<int> m_nBaud;   // line settings given on the command line
     std::optional<char> m_cParity;
     std::optional<int> m_nDataBits;
     std::optional<int> m_nStopBits;
     QString m_strCommand;
-    QStringList m_arrArguments;    // everything after the command
+    QStringList m_arrArguments; // everything after the command
 
     // Fills the options from argv (without the program name). False with a
     // message in strError for a usage error.
@@ -30,25 +36,30 @@ struct CliOptions
     static QString Usage();
 };
 
-// The arguments of one command, in any order after it.
+// The arguments of one command, in any order after it. A number, negative
+// ones too, is always a value; "--" ends the options, so that everything after
+// it is positional.
 class CCommandArgs
 {
 public:
-    explicit CCommandArgs(QStringList arrArgs) : m_arrArgs(std::move(arrArgs)) {}
+    explicit CCommandArgs(QStringList arrArgs);
 
     // Removes the flag when present.
     bool TakeFlag(const QString& strFlag);
     // Removes "--name VALUE" or "--name=VALUE"; false with an error when the
     // value is missing or not an integer in [nMin, nMax].
     bool TakeInt(const QStringList& arrNames, int nMin, int nMax, int& nValue, QString& strError);
-    // The remaining arguments, which must be exactly nCount positional ones.
+    // The remaining arguments, which must be exactly nCount positional ones
+    // (any number of them when nCount is negative).
     bool TakePositional(int nCount, QStringList& arrValues, QString& strError);
 
 private:
-    QStringList m_arrArgs;
+    QStringList m_arrArgs;  // before "--": options and positional arguments
+    QStringList m_arrAfter; // after "--": positional only
 };
 
 // Parses "3,17,20" into addresses 0..99; false for anything else.
 bool ParseAddressList(const QString& strList, QList<int>& arrAddresses);
-// Parses a decimal integer in [nMin, nMax].
+// Parses a decimal integer in [nMin, nMax]: digits with an optional leading
+// minus sign, nothing else.
 bool ParseInt(const QString& strText, int nMin, int nMax, int& nValue);

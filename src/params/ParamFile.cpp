@@ -3,14 +3,29 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 bool CParamFile::Export(const QString& strPath, const ModuleParamRecord& record,
                         const PageDisplayState& state, QString& strError)
 {
+    // Unbuffered, so that a short write (full disk, size limit) shows in
+    // write()'s count: a buffered flush would report it as success.
     QSaveFile file(strPath);
     const QByteArray bytes = record.ToBytes() + state.ToBytes();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         strError = file.errorString();
+        return false;
+    }
+    errno = 0;
+    if (file.write(bytes) != bytes.size()) {
+        const int nError = errno;
+        strError = nError != 0 ? QString::fromLocal8Bit(std::strerror(nError)) : file.errorString();
         file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        strError = file.errorString();
         return false;
     }
     return true;
