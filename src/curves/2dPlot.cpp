@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <stdexcept>
@@ -90,6 +91,12 @@ int C2dPlot::CurveCount() const
 {
     const std::lock_guard lock(m_mutex);
     return int(m_arrCurves.size());
+}
+
+int C2dPlot::VisibleCount(int nCurve) const
+{
+    const std::lock_guard lock(m_mutex);
+    return Curve(nCurve).m_nVisible;
 }
 
 CPlotCurve& C2dPlot::Curve(int nCurve) const
@@ -387,6 +394,17 @@ void C2dPlot::mouseReleaseEvent(QMouseEvent* event)
         Forward(event);
     else
         QWidget::mouseReleaseEvent(event);
+}
+
+void C2dPlot::wheelEvent(QWheelEvent* event)
+{
+    if (!m_pParent)
+        return;
+    QWheelEvent copy(mapToParent(event->position()), event->globalPosition(), event->pixelDelta(),
+                     event->angleDelta(), event->buttons(), event->modifiers(), event->phase(),
+                     event->inverted());
+    QCoreApplication::sendEvent(m_pParent, &copy);
+    event->setAccepted(copy.isAccepted());
 }
 
 void C2dPlot::Forward(QMouseEvent* event)

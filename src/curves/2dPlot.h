@@ -42,6 +42,8 @@ public:
 
     void AddCurve(int nPenStyle, QRgb crColor, int nWidth);
     int CurveCount() const;
+    // Real-time samples a curve shows (at most 1220).
+    int VisibleCount(int nCurve) const;
     // Any thread. The curve keeps the value truncated toward zero; the
     // statistics window gets it as it is. No repaint: call Refresh.
     void AddValue(int nCurve, float fValue);
@@ -87,6 +89,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     struct CurveFrame

@@ -14,10 +14,15 @@ public:
         m_nMaxY = nMaxY;
         m_nMinY = nMinY;
         m_nDivY = nDivY;
+        OnRangeChanged();
     }
     int MaxY() const { return m_nMaxY; }
     int MinY() const { return m_nMinY; }
     int DivY() const { return m_nDivY; }
+
+protected:
+    // The page hands the new range to its plot.
+    virtual void OnRangeChanged() {}
 
 private:
     int m_nMaxY = 100;
