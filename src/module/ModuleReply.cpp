@@ -28,6 +28,22 @@ bool CModuleReply::IsAcknowledged(const QByteArray& reply)
     return reply.startsWith("0\r\n");
 }
 
+bool CModuleReply::DecodeMeasuredValue(const QByteArray& reply, bool bChecksum, qint32& nValue)
+{
+    if (reply.size() < 6)
+        return false;
+    const auto b0 = static_cast<quint8>(reply[0]);
+    const auto b1 = static_cast<quint8>(reply[1]);
+    const auto b2 = static_cast<quint8>(reply[2]);
+    if (bChecksum && (b0 ^ b1 ^ b2) != static_cast<quint8>(reply[3]))
+        return false;
+    qint32 nRaw = (b0 << 16) | (b1 << 8) | b2;
+    if (nRaw >= 0x800000)
+        nRaw -= 0x1000000;
+    nValue = nRaw;
+    return true;
+}
+
 bool CModuleReply::IsUnsupported(const QByteArray& reply)
 {
     return reply == "?\r\n";

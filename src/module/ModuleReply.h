@@ -21,6 +21,10 @@ public:
     static bool IsAcknowledged(const QByteArray& reply);
     // "?\r\n": the module does not know the query (ZTS on older modules).
     static bool IsUnsupported(const QByteArray& reply);
+    // The binary measured value of output format 8: at least six bytes, a
+    // 24-bit big-endian two's complement value in bytes 0..2, byte 3 their XOR
+    // (looked at only with bChecksum), bytes 4 and 5 not looked at.
+    static bool DecodeMeasuredValue(const QByteArray& reply, bool bChecksum, qint32& nValue);
     // The whole reply equals the two-digit address and CR LF.
     static bool IsAddressEcho(const QByteArray& reply, int nAddress);
 

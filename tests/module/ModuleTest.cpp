@@ -1,3 +1,4 @@
+#include "module/AddressList.h"
 #include "module/GbkCodec.h"
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
@@ -217,6 +218,71 @@ private Q_SLOTS:
         QVERIFY(!CModuleReply::IsUnsupported("?\r\n1"));
         QVERIFY(!CModuleReply::IsUnsupported("?"));
         QVERIFY(!CModuleReply::IsUnsupported("3\r\n"));
+    }
+
+    void measuredValueDecoding_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("checksum");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("value");
+        QTest::newRow("most negative")
+            << QByteArray("\x80\x00\x00\x80\r\n", 6) << true << true << -8388608;
+        QTest::newRow("most positive")
+            << QByteArray("\x7f\xff\xff\x7f\r\n", 6) << true << true << 8388607;
+        QTest::newRow("minus one") << QByteArray("\xff\xff\xff\xff\r\n", 6) << true << true << -1;
+        QTest::newRow("good check")
+            << QByteArray("\x01\x02\x04\x07\r\n", 6) << true << true << 66052;
+        QTest::newRow("good check, off")
+            << QByteArray("\x01\x02\x04\x07\r\n", 6) << false << true << 66052;
+        QTest::newRow("bad check") << QByteArray("\x01\x02\x04\x00\r\n", 6) << true << false << 0;
+        QTest::newRow("bad check, off")
+            << QByteArray("\x01\x02\x04\x00\r\n", 6) << false << true << 66052;
+        QTest::newRow("tail not looked at")
+            << QByteArray("\x01\x02\x04\x07xy", 6) << true << true << 66052;
+        QTest::newRow("five bytes") << QByteArray("\x01\x02\x04\x07\r", 5) << false << false << 0;
+        QTest::newRow("empty") << QByteArray() << false << false << 0;
+    }
+    void measuredValueDecoding()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, checksum);
+        QFETCH(bool, ok);
+        QFETCH(int, value);
+        qint32 nValue = 12345;
+        QCOMPARE(CModuleReply::DecodeMeasuredValue(reply, checksum, nValue), ok);
+        // A failed read leaves the value as it was.
+        QCOMPARE(nValue, ok ? value : 12345);
+    }
+
+    void addressLists_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QList<int>>("addresses");
+        QTest::newRow("one") << "5" << true << QList<int>{5};
+        QTest::newRow("several, blanks") << " 1, 3 ,17" << true << QList<int>{1, 3, 17};
+        QTest::newRow("bounds") << "0,99" << true << QList<int>{0, 99};
+        QTest::newRow("leading zero") << "07" << true << QList<int>{7};
+        QTest::newRow("too high") << "1,100" << false << QList<int>{};
+        QTest::newRow("negative") << "-1" << false << QList<int>{};
+        QTest::newRow("sign") << "+3" << false << QList<int>{};
+        QTest::newRow("repeated") << "3,3" << false << QList<int>{};
+        QTest::newRow("empty") << "" << false << QList<int>{};
+        QTest::newRow("empty item") << "1,,3" << false << QList<int>{};
+        QTest::newRow("trailing comma") << "1," << false << QList<int>{};
+        QTest::newRow("word") << "one" << false << QList<int>{};
+        QTest::newRow("overflow") << "99999999999999999999" << false << QList<int>{};
+    }
+    void addressLists()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, ok);
+        QFETCH(QList<int>, addresses);
+        QList<int> arrParsed{42};
+        QCOMPARE(CAddressList::Parse(text, arrParsed), ok);
+        // A refused list leaves the one given untouched.
+        QCOMPARE(arrParsed, ok ? addresses : QList<int>{42});
     }
 
     void addressEcho()
