@@ -59,8 +59,11 @@ QList<CSimFrameSplitter::Frame> CSimFrameSplitter::Feed(const QByteArray& bytes,
             frame.m_text = m_pending.mid(nPos, frame.m_nBytes);
             frames.append(frame);
         } else if (!bRestarted) {
-            // Unfinished: keep it for the bytes still to come.
+            // Unfinished: keep it for the bytes still to come, unless it is
+            // longer than a frame can be.
             m_pending.remove(0, nPos);
+            if (m_pending.size() > kMaxPending)
+                m_pending.clear();
             return frames;
         }
         nPos = nCur;

@@ -9,12 +9,15 @@
 // commands that each end with ';' (a ';' inside double quotes does not end one).
 // Frames carry no terminator, so a frame is taken when its bytes end on a
 // command boundary; an unfinished tail waits for more bytes and is dropped
-// after a silence or when a new frame starts.
+// after a silence or when a new frame starts. A tail longer than any frame
+// (noise that opened a frame and never ends it) is dropped, so what is kept
+// stays bounded under a stream of noise.
 class CSimFrameSplitter
 {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kTailTimeout{100};
+    static constexpr qsizetype kMaxPending = 4096;
 
     struct Frame
     {

@@ -1,5 +1,6 @@
 // tolvex-sim: a bus of simulated modules on a pseudo-terminal.
 
+#include "module/AddressList.h"
 #include "sim/PtySimulator.h"
 
 #include <QStringList>
@@ -70,14 +71,8 @@ int main(int argc, char* argv[])
         const QString strValue = args[++i];
         bool bOk = false;
         if (strArg == "--modules") {
-            options.m_arrAddresses.clear();
-            for (const QString& strPart : strValue.split(',')) {
-                const int nAddress = strPart.trimmed().toInt(&bOk);
-                if (!bOk || nAddress < 0 || nAddress > 99 ||
-                    options.m_arrAddresses.contains(nAddress))
-                    return Fail(QStringLiteral("bad module list \"%1\"").arg(strValue));
-                options.m_arrAddresses.append(nAddress);
-            }
+            if (!CAddressList::Parse(strValue, options.m_arrAddresses))
+                return Fail(QStringLiteral("bad module list \"%1\"").arg(strValue));
         } else if (strArg == "--link") {
             if (strValue.isEmpty())
                 return Fail(QStringLiteral("--link needs a path"));

@@ -1,5 +1,6 @@
 #include "sim/PtySimulator.h"
 #include "sim/SimBus.h"
+#include "sim/SimFrameSplitter.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,8 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
+#include <random>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -67,6 +70,60 @@ class SimTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void frameSplitting()
+    {
+        using namespace std::chrono_literals;
+        CSimFrameSplitter splitter;
+        CSimFrameSplitter::Clock::time_point t{};
+
+        // Split across reads, and two frames in one read.
+        QVERIFY(splitter.Feed("S01;MS", t).isEmpty());
+        auto frames = splitter.Feed("V?;", t += 1ms);
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].m_text, QByteArray("S01;MSV?;"));
+        QCOMPARE(frames[0].m_nAddress, 1);
+        frames = splitter.Feed("S02;ADR?;S17;SPW\"a;b\";FMD1;", t += 1ms);
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames[1].m_nAddress, 17);
+        // A ';' inside quotes does not end a command.
+        QCOMPARE(frames[1].m_commands, (QList<QByteArray>{"SPW\"a;b\"", "FMD1"}));
+
+        // Junk before a frame is skipped; a tail is dropped after a silence.
+        QCOMPARE(splitter.Feed("\x13\x37S03;ADR?;", t += 1ms).size(), 1);
+        QVERIFY(splitter.Feed("S04;FM", t += 1ms).isEmpty());
+        frames = splitter.Feed("D?;", t += CSimFrameSplitter::kTailTimeout + 1ms);
+        QVERIFY(frames.isEmpty());
+        // A fresh frame cuts off an unfinished one.
+        QVERIFY(splitter.Feed("S05;FM", t += 1ms).isEmpty());
+        frames = splitter.Feed("S06;ADR?;", t += 1ms);
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].m_nAddress, 6);
+    }
+
+    void frameSplitterBoundsANoiseStream()
+    {
+        using namespace std::chrono_literals;
+        CSimFrameSplitter splitter;
+        CSimFrameSplitter::Clock::time_point t{};
+        // A frame start whose quote never closes, then a steady stream with no
+        // pause long enough to drop the tail.
+        QVERIFY(splitter.Feed("S01;SPW\"", t).isEmpty());
+        std::mt19937 rng(7);
+        qsizetype nMaxKept = 0;
+        for (int i = 0; i < 2000; ++i) {
+            QByteArray noise(512, 'x');
+            for (char& c : noise)
+                c = static_cast<char>('a' + rng() % 26);
+            splitter.Feed(noise, t += 1ms);
+            nMaxKept = qMax(nMaxKept, splitter.Pending().size());
+        }
+        QVERIFY2(nMaxKept <= CSimFrameSplitter::kMaxPending, qPrintable(QString::number(nMaxKept)));
+        // After the noise, a frame is a frame again.
+        const auto frames = splitter.Feed("S01;MSV?;", t += 200ms);
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].m_text, QByteArray("S01;MSV?;"));
+    }
+
     void onlyTheAddressedModuleAnswers()
     {
         CSimBus bus(Quiet());
@@ -250,7 +307,8 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(strLink));
 
         QProcess bad;
-        bad.start(QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath("tolvex-sim"), {"--modules", "x"});
+        bad.start(QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath("tolvex-sim"),
+                  {"--modules", "x"});
         QVERIFY(bad.waitForFinished(10000));
         QCOMPARE(bad.exitCode(), 2);
     }
