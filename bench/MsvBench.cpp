@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <vector>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -38,7 +38,9 @@ bool RunAt(const QString& strSim, int nBaud, double dTurnaroundMs, double dSecon
 
     CBusLink link;
     link.SetDeviceResolver([strDevice](int) { return strDevice; });
-    if (!link.OpenPort(1, nBaud, 8, 1, 'E')) {
+    ComSettings settings;
+    settings.m_nBaud = nBaud;
+    if (!link.OpenPort(settings)) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(strDevice));
         return false;
     }
@@ -56,7 +58,9 @@ bool RunAt(const QString& strSim, int nBaud, double dTurnaroundMs, double dSecon
             ++nReads;
         else
             ++nFailed;
-        arrMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        arrMs.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
     }
     std::sort(arrMs.begin(), arrMs.end());
     const double dElapsed =
@@ -71,9 +75,10 @@ bool RunAt(const QString& strSim, int nBaud, double dTurnaroundMs, double dSecon
     const double dLimit = 1.0 / dWireSeconds;
     const double dRate = nReads / dElapsed;
     if (!arrMs.empty())
-        std::printf("  one read: min %.3f ms, median %.3f ms, 99th percentile %.3f ms, wire %.3f ms\n",
-                    arrMs.front(), arrMs[arrMs.size() / 2], arrMs[arrMs.size() * 99 / 100],
-                    1000.0 * dWireSeconds);
+        std::printf(
+            "  one read: min %.3f ms, median %.3f ms, 99th percentile %.3f ms, wire %.3f ms\n",
+            arrMs.front(), arrMs[arrMs.size() / 2], arrMs[arrMs.size() * 99 / 100],
+            1000.0 * dWireSeconds);
     std::printf("%7d baud 8E1, %.1f ms turnaround: %7.1f reads/s, wire limit %7.1f/s (%5.1f %%), "
                 "%d failed, CPU %4.1f %% of one core\n",
                 nBaud, dTurnaroundMs, dRate, dLimit, 100.0 * dRate / dLimit, nFailed,

@@ -4,6 +4,7 @@
 #include "app/QuitSignalWatcher.h"
 #include "app/TabSheet.h"
 #include "app/TolvexView.h"
+#include "module/AddressList.h"
 #include "sim/PtySimulator.h"
 #include "uikit/AppPath.h"
 
@@ -16,20 +17,6 @@
 
 namespace {
 constexpr int kCycleStepMs = 300;
-
-bool ParseAddresses(const QString& strList, QList<int>& arrAddresses)
-{
-    QList<int> arrParsed;
-    for (const QString& strItem : strList.split(QLatin1Char(','))) {
-        bool bOk = false;
-        const int nAddress = strItem.trimmed().toInt(&bOk);
-        if (!bOk || nAddress < 0 || nAddress > 99)
-            return false;
-        arrParsed.append(nAddress);
-    }
-    arrAddresses = arrParsed;
-    return !arrAddresses.isEmpty();
-}
 } // namespace
 
 bool CTolvexApp::ParseArguments(const QStringList& arrArgs, Options& options, QString& strError)
@@ -40,7 +27,8 @@ bool CTolvexApp::ParseArguments(const QStringList& arrArgs, Options& options, QS
             options.m_bSimulate = true;
         } else if (strArg.startsWith(QLatin1String("--simulate="))) {
             options.m_bSimulate = true;
-            if (!ParseAddresses(strArg.section(QLatin1Char('='), 1), options.m_arrSimAddresses)) {
+            if (!CAddressList::Parse(strArg.section(QLatin1Char('='), 1),
+                                     options.m_arrSimAddresses)) {
                 strError =
                     QStringLiteral("--simulate takes addresses 0..99, such as --simulate=1,3,17");
                 return false;

@@ -47,6 +47,16 @@ CTolvexView::CTolvexView(const QString& strSettingsFile, QWidget* parent)
             QMetaObject::invokeMethod(
                 this, [this, strMessage] { DoShowMessage(strMessage); }, Qt::QueuedConnection);
     });
+    // A device that goes away is told once, in the status bar and in a box.
+    connect(
+        m_pBusLink.get(), &CBusLink::PortLost, this,
+        [this](const QString& strReason) {
+            const QString strText =
+                QString::fromUtf8("串口%1已断开: %2").arg(m_comSettings.m_nPort).arg(strReason);
+            DoSetStatusText(strText);
+            DoShowMessage(strText);
+        },
+        Qt::QueuedConnection);
 }
 
 CTolvexView::~CTolvexView()
@@ -173,8 +183,7 @@ void CTolvexView::OnComSettings()
             m_strSimDevice.clear();
         m_portMap.SetDevice(nPort, strDevice);
     }
-    m_pBusLink->OpenPort(nPort, m_comSettings.m_nBaud, m_comSettings.m_nDataBits,
-                         m_comSettings.m_nStopBits, m_comSettings.ParityLetter());
+    m_pBusLink->OpenPort(m_comSettings);
     m_settingsStore.SaveComSettings(m_comSettings);
 }
 

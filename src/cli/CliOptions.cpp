@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "module/AddressList.h"
+
 bool ParseInt(const QString& strText, int nMin, int nMax, int& nValue)
 {
     const qsizetype nDigitsFrom = strText.startsWith(QLatin1Char('-')) ? 1 : 0;
@@ -13,21 +15,6 @@ bool ParseInt(const QString& strText, int nMin, int nMax, int& nValue)
     if (!bOk || n < nMin || n > nMax)
         return false;
     nValue = n;
-    return true;
-}
-
-bool ParseAddressList(const QString& strList, QList<int>& arrAddresses)
-{
-    QList<int> arr;
-    for (const QString& strPart : strList.split(QLatin1Char(','))) {
-        int nAddress = 0;
-        if (!ParseInt(strPart.trimmed(), 0, 99, nAddress))
-            return false;
-        arr.append(nAddress);
-    }
-    if (arr.isEmpty())
-        return false;
-    arrAddresses = arr;
     return true;
 }
 
@@ -61,6 +48,10 @@ bool CliOptions::Parse(const QStringList& arrArgs, QString& strError)
     int nPortOptions = 0;
     for (qsizetype i = 0; i < arrArgs.size(); ++i) {
         const QString& strArg = arrArgs[i];
+        if (strArg == QLatin1String("-v") || strArg == QLatin1String("--verbose")) {
+            m_bVerbose = true;
+            continue;
+        }
         if (!strArg.startsWith(QLatin1String("--"))) {
             m_strCommand = strArg;
             m_arrArguments = arrArgs.mid(i + 1);
@@ -72,9 +63,9 @@ bool CliOptions::Parse(const QStringList& arrArgs, QString& strError)
             m_source = PortSource::Simulator;
             m_arrSimAddresses = {1, 3, 17};
             if (strArg.contains(QLatin1Char('=')) &&
-                !ParseAddressList(strArg.section(QLatin1Char('='), 1), m_arrSimAddresses)) {
-                strError =
-                    QStringLiteral("--simulate takes addresses 0..99, such as --simulate=1,3,17");
+                !CAddressList::Parse(strArg.section(QLatin1Char('='), 1), m_arrSimAddresses)) {
+                strError = QStringLiteral(
+                    "--simulate takes distinct addresses 0..99, such as --simulate=1,3,17");
                 return false;
             }
             continue;
@@ -157,11 +148,13 @@ bool CliOptions::Parse(const QStringList& arrArgs, QString& strError)
 QString CliOptions::Usage()
 {
     return QStringLiteral(
-        "usage: tolvex-cli [--port DEVICE | --com N | --simulate[=ADDRS]] [--baud N]\n"
+        "usage: tolvex-cli [-v] [--port DEVICE | --com N | --simulate[=ADDRS]] [--baud N]\n"
         "                  [--parity N|O|E] [--data-bits 6|7|8] [--stop-bits 1|2] COMMAND ...\n"
         "\n"
         "Without a port option the bus settings stored by the main window are used.\n"
         "--simulate runs simulated modules (default 1,3,17) on a pseudo-terminal.\n"
+        "-v logs the port on stderr: opens, frames sent, replies and why they ended,\n"
+        "   dropped input, hang-ups (as QT_LOGGING_RULES=tolvex.link.debug=true does).\n"
         "\n"
         "commands:\n"
         "  scan [--last N]                       list the addresses 0..N (default 31) that answer\n"

@@ -26,6 +26,7 @@ struct CliOptions
     std::optional<char> m_cParity;
     std::optional<int> m_nDataBits;
     std::optional<int> m_nStopBits;
+    bool m_bVerbose = false; // -v: the link's log on stderr
     QString m_strCommand;
     QStringList m_arrArguments; // everything after the command
 
@@ -58,8 +59,6 @@ private:
     QStringList m_arrAfter; // after "--": positional only
 };
 
-// Parses "3,17,20" into addresses 0..99; false for anything else.
-bool ParseAddressList(const QString& strList, QList<int>& arrAddresses);
 // Parses a decimal integer in [nMin, nMax]: digits with an optional leading
 // minus sign, nothing else.
 bool ParseInt(const QString& strText, int nMin, int nMax, int& nValue);

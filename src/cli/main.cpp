@@ -6,11 +6,13 @@
 #include "sim/PtySimulator.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -38,6 +40,8 @@ int main(int argc, char** argv)
         err << "tolvex-cli: " << strError << "\n" << CliOptions::Usage();
         return CCliCommands::kUsageError;
     }
+    if (options.m_bVerbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("tolvex.link.debug=true"));
 
     ComSettings settings; // 19200, E, 8, 1 unless stored or given
     if (options.m_source == CliOptions::PortSource::Stored) {
@@ -72,18 +76,33 @@ int main(int argc, char** argv)
         const CPortMap portMap;
         link.SetDeviceResolver([portMap](int nPort) { return portMap.DeviceFor(nPort); });
     }
-    link.SetOpenFailureReporter([&err, &link](const QString& strMessage) {
-        err << "tolvex-cli: " << strMessage << " (" << link.OpenDevice() << ")\n";
-        err.flush();
-    });
     link.m_comSettings = settings;
-    if (!link.OpenBusPort())
+    if (!link.OpenPort(settings)) {
+        err << link.LastOpenFailure().Text() << "\n";
         return CCliCommands::kUsageError;
+    }
+
+    // The device going away ends the command; it is reported once it has.
+    std::mutex lostMutex;
+    QString strLostReason;
+    QObject::connect(
+        &link, &CBusLink::PortLost, &link,
+        [&](const QString& strReason) {
+            std::lock_guard lock(lostMutex);
+            strLostReason = strReason.isEmpty() ? QStringLiteral("hung up") : strReason;
+            CCliCommands::RequestStop();
+        },
+        Qt::DirectConnection);
 
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     CCliCommands commands(link, out, err);
-    const int nExit = commands.Run(options.m_strCommand, options.m_arrArguments);
+    int nExit = commands.Run(options.m_strCommand, options.m_arrArguments);
     link.ClosePort();
+    std::lock_guard lock(lostMutex);
+    if (!strLostReason.isEmpty()) {
+        err << link.OpenDevice() << ": device lost: " << strLostReason << "\n";
+        nExit = CCliCommands::kFailed;
+    }
     return nExit;
 }

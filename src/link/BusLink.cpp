@@ -1,10 +1,14 @@
 #include "link/BusLink.h"
 
 #include "link/BusPortWorker.h"
+#include "link/LinkLog.h"
+#include "module/ModuleCommand.h"
+#include "module/ModuleReply.h"
 
 #include <QCoreApplication>
 #include <QThread>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 
@@ -31,8 +35,16 @@ CBusLink::CBusLink(QObject* parent) : QObject(parent), m_byReply(kReplyBufferSiz
 {
     m_pIoThread = new QThread;
     m_pIoThread->setObjectName(QStringLiteral("bus I/O"));
-    m_pWorker = new CBusPortWorker(*this);
+    m_pWorker = new CBusPortWorker(m_bTerminalShown);
     m_pWorker->moveToThread(m_pIoThread);
+    // Direct: the worker's reports are handled on the I/O thread as they happen.
+    connect(m_pWorker, &CBusPortWorker::ReplyCompleted, this, &CBusLink::OnReplyCompleted,
+            Qt::DirectConnection);
+    connect(m_pWorker, &CBusPortWorker::ExchangeFailed, this, &CBusLink::OnExchangeFailed,
+            Qt::DirectConnection);
+    connect(m_pWorker, &CBusPortWorker::TerminalData, this, &CBusLink::OnTerminalData,
+            Qt::DirectConnection);
+    connect(m_pWorker, &CBusPortWorker::Lost, this, &CBusLink::PortLost, Qt::DirectConnection);
     m_pIoThread->start();
     RunBlocking(m_pWorker, [this] { m_pWorker->Init(); });
 }
@@ -83,7 +95,7 @@ void CBusLink::SetTerminalReceiver(TerminalReceiver receiver)
     m_terminalReceiver = std::move(receiver);
 }
 
-void CBusLink::DeliverToTerminal(const QByteArray& data)
+void CBusLink::OnTerminalData(const QByteArray& data)
 {
     TerminalReceiver receiver;
     {
@@ -94,40 +106,41 @@ void CBusLink::DeliverToTerminal(const QByteArray& data)
         receiver(data);
 }
 
-QByteArray CBusLink::SettingsText(int nBaud, char cParity, int nDataBits, int nStopBits)
+QByteArray CBusLink::SettingsText(const ComSettings& settings)
 {
     return QStringLiteral("%1,%2,%3,%4")
-        .arg(nBaud)
-        .arg(QLatin1Char(cParity))
-        .arg(nDataBits)
-        .arg(nStopBits)
+        .arg(settings.m_nBaud)
+        .arg(QLatin1Char(settings.ParityLetter()))
+        .arg(settings.m_nDataBits)
+        .arg(settings.m_nStopBits)
         .toLatin1();
 }
 
-bool CBusLink::OpenPort(int nPort, int nBaud, int nDataBits, int nStopBits, char cParity)
+bool CBusLink::OpenPort(const ComSettings& settings)
 {
-    const QString strDevice = DeviceForPort(nPort);
+    const QString strDevice = DeviceForPort(settings.m_nPort);
     std::lock_guard busLock(m_busMutex);
     bool bOpened = false;
-    int nError = 0;
-    RunBlocking(m_pWorker, [&] {
-        bOpened = m_pWorker->Open(strDevice, nBaud, nDataBits, nStopBits, cParity, nError);
-    });
-    m_nLastOpenError.store(bOpened ? 0 : nError);
+    CPortOpenFailure failure;
+    RunBlocking(m_pWorker, [&] { bOpened = m_pWorker->Open(strDevice, settings, failure); });
+    m_nLastOpenError.store(bOpened ? 0 : failure.m_nError);
     std::lock_guard lock(m_callbackMutex);
     m_strOpenDevice = strDevice;
+    m_lastFailure = failure;
     return bOpened;
 }
 
 bool CBusLink::OpenBusPort()
 {
     const ComSettings settings = m_comSettings;
-    if (OpenPort(settings.m_nPort, settings.m_nBaud, settings.m_nDataBits, settings.m_nStopBits,
-                 settings.ParityLetter()))
+    if (OpenPort(settings))
         return true;
-    const QString strMessage = QString::fromUtf8("串口%1打开失败,错误码%2")
-                                   .arg(settings.m_nPort)
-                                   .arg(m_nLastOpenError.load());
+    const int nError = m_nLastOpenError.load();
+    QString strMessage =
+        QString::fromUtf8("串口%1打开失败,错误码%2").arg(settings.m_nPort).arg(nError);
+    const QString strHint = CPortOpenFailure::Hint(nError);
+    if (!strHint.isEmpty())
+        strMessage += QLatin1Char('\n') + strHint;
     OpenFailureReporter reporter;
     {
         std::lock_guard lock(m_callbackMutex);
@@ -144,10 +157,21 @@ bool CBusLink::ClosePort()
     return true;
 }
 
+bool CBusLink::IsPortOpen() const
+{
+    return m_pWorker->IsOpen();
+}
+
 QString CBusLink::OpenDevice() const
 {
     std::lock_guard lock(m_callbackMutex);
     return m_strOpenDevice;
+}
+
+CPortOpenFailure CBusLink::LastOpenFailure() const
+{
+    std::lock_guard lock(m_callbackMutex);
+    return m_lastFailure;
 }
 
 qint64 CBusLink::PendingOutput() const
@@ -187,7 +211,7 @@ void CBusLink::AssertTransactionThread() const
                "CBusLink", "transactions belong to worker threads, not the UI thread");
 }
 
-void CBusLink::CompleteReply(quint64 nTicket, const QByteArray& bytes)
+void CBusLink::OnReplyCompleted(quint64 nTicket, const QByteArray& bytes)
 {
     {
         std::lock_guard lock(m_replyMutex);
@@ -195,13 +219,25 @@ void CBusLink::CompleteReply(quint64 nTicket, const QByteArray& bytes)
         m_byReply.fill('\0');
         std::memcpy(m_byReply.data(), bytes.constData(), nLen);
         m_nReplyLen = static_cast<int>(nLen);
-        m_nCompletedTicket = nTicket;
+        m_nFinishedTicket = nTicket;
+        m_bFinishedWithReply = true;
     }
     m_nLastReplyTicks.store(std::chrono::steady_clock::now().time_since_epoch().count());
     m_replyEvent.notify_all();
 }
 
-bool CBusLink::Transact(const QByteArray& command, int nTimeoutMs, QByteArray& reply)
+void CBusLink::OnExchangeFailed(quint64 nTicket)
+{
+    {
+        std::lock_guard lock(m_replyMutex);
+        m_nFinishedTicket = nTicket;
+        m_bFinishedWithReply = false;
+    }
+    m_replyEvent.notify_all();
+}
+
+bool CBusLink::Transact(const QByteArray& command, int nExpectedLen, int nTimeoutMs,
+                        QByteArray& reply)
 {
     AssertTransactionThread();
     ClearReply();
@@ -210,27 +246,31 @@ bool CBusLink::Transact(const QByteArray& command, int nTimeoutMs, QByteArray& r
     const quint64 nTicket = ++m_nNextTicket;
     if (IsPortOpen()) {
         m_nQueuedOutput += command.size();
-        RunQueued(m_pWorker, [this, nTicket, command] {
+        RunQueued(m_pWorker, [this, nTicket, command, nExpectedLen] {
             m_nQueuedOutput -= command.size();
-            m_pWorker->StartExchange(nTicket, command);
+            m_pWorker->StartExchange(nTicket, command, nExpectedLen);
         });
     }
     std::unique_lock lock(m_replyMutex);
-    const bool bSignalled = m_replyEvent.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
-                                                  [&] { return m_nCompletedTicket == nTicket; });
-    if (bSignalled)
+    const bool bFinished = m_replyEvent.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
+                                                 [&] { return m_nFinishedTicket == nTicket; });
+    const bool bReply = bFinished && m_bFinishedWithReply;
+    if (bReply)
         reply = QByteArray(m_byReply.constData(), m_nReplyLen);
     m_byReply.fill('\0');
     m_nReplyLen = 0;
-    return bSignalled;
+    if (!bFinished)
+        qCDebug(lcLink, "time-out: %d ms without a reply to %s", nTimeoutMs, command.constData());
+    else if (!bReply)
+        qCDebug(lcLink, "no reply to %s: the port closed", command.constData());
+    return bReply;
 }
 
 bool CBusLink::Exchange(const QByteArray& command, QByteArray& reply, int nExpectedLen,
                         int nTimeoutMs)
 {
-    m_nExpectedLen.store(nExpectedLen);
     QByteArray bytes;
-    if (!Transact(command, nTimeoutMs, bytes))
+    if (!Transact(command, nExpectedLen, nTimeoutMs, bytes))
         return false;
     // The reply text ends at its first zero byte, as an 8-bit C string would.
     const qsizetype nZero = bytes.indexOf('\0');
@@ -246,18 +286,12 @@ bool CBusLink::Query(const QByteArray& command, QByteArray& reply, int nExpected
     return Exchange(command, reply, nExpectedLen, nTimeoutMs);
 }
 
-bool CBusLink::IsAcknowledgement(const QByteArray& reply)
-{
-    return reply.startsWith("0\r\n");
-}
-
 bool CBusLink::ExchangeAck(const QByteArray& command, int nTimeoutMs)
 {
-    // An acknowledgement is three bytes; waiting for the length the previous
-    // transaction left would hold every ack after a long reply for all pauses.
-    m_nExpectedLen.store(3);
+    // An acknowledgement is three bytes; waiting for the length of a longer
+    // reply would hold every acknowledgement for all the pauses.
     QByteArray bytes;
-    return Transact(command, nTimeoutMs, bytes) && IsAcknowledgement(bytes);
+    return Transact(command, 3, nTimeoutMs, bytes) && CModuleReply::IsAcknowledged(bytes);
 }
 
 bool CBusLink::Command(const QByteArray& command, int nTimeoutMs, bool bRetry)
@@ -268,22 +302,6 @@ bool CBusLink::Command(const QByteArray& command, int nTimeoutMs, bool bRetry)
     return bRetry && ExchangeAck(command, nTimeoutMs);
 }
 
-bool CBusLink::DecodeMeasuredValue(const QByteArray& reply, bool bChecksum, qint32& nValue)
-{
-    if (reply.size() < 6)
-        return false;
-    const auto b0 = static_cast<quint8>(reply[0]);
-    const auto b1 = static_cast<quint8>(reply[1]);
-    const auto b2 = static_cast<quint8>(reply[2]);
-    if (bChecksum && (b0 ^ b1 ^ b2) != static_cast<quint8>(reply[3]))
-        return false;
-    qint32 nRaw = (b0 << 16) | (b1 << 8) | b2;
-    if (nRaw >= 0x800000)
-        nRaw -= 0x1000000;
-    nValue = nRaw;
-    return true;
-}
-
 bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs)
 {
     return ReadMeasuredValue(nAddress, nValue, nExpectedLen, nTimeoutMs, m_bChecksum.load() != 0);
@@ -292,16 +310,14 @@ bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen,
 bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs,
                                  bool bChecksum)
 {
-    const QByteArray command =
-        QStringLiteral("S%1;MSV?;").arg(nAddress, 2, 10, QLatin1Char('0')).toLatin1();
+    const QByteArray command = CModuleCommand::MeasuredValue(nAddress).m_text;
     std::lock_guard busLock(m_busMutex);
-    m_nExpectedLen.store(nExpectedLen);
     if (!IsPortOpen())
         return false;
     QByteArray reply;
-    if (!Transact(command, nTimeoutMs, reply))
+    if (!Transact(command, nExpectedLen, nTimeoutMs, reply))
         return false;
-    return DecodeMeasuredValue(reply, bChecksum, nValue);
+    return CModuleReply::DecodeMeasuredValue(reply, bChecksum, nValue);
 }
 
 std::chrono::steady_clock::time_point CBusLink::LastReplyTime() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/PortOpenFailure.h"
 #include "settings/ComSettings.h"
 
 #include <QByteArray>
@@ -16,11 +17,19 @@ class QThread;
 class CBusPortWorker;
 
 // The bus link: the one serial port to the modules and the transactions on it.
+// It moves bytes; command texts and reply meanings are the module library's.
 //
 // The port lives on its own I/O thread, where the receive notification and the
-// reply collector run, so a transaction never needs the UI thread. Port
-// operations may be called from any thread; transactions only from worker
-// threads (never the UI thread, never the I/O thread).
+// reply collector run, so a transaction never needs the UI thread.
+//
+// The bus mutex makes whole transactions (retries included) exclusive and keeps
+// a reopen out of them:
+// - take it, and wait for it without limit: OpenPort, OpenBusPort, Query,
+//   Command, ReadMeasuredValue;
+// - take none, callable from any thread at any time: ClosePort, IsPortOpen,
+//   SendText, SendBytes, PendingOutput and the read-outs.
+// Transactions belong to worker threads (never the UI thread, never the I/O
+// thread); port operations may be called from any thread.
 class CBusLink : public QObject
 {
     Q_OBJECT
@@ -50,29 +59,41 @@ public:
     using TerminalReceiver = std::function<void(const QByteArray& data)>;
     void SetTerminalReceiver(TerminalReceiver receiver);
 
-    // Port operations.
-    bool OpenPort(int nPort, int nBaud, int nDataBits, int nStopBits, char cParity);
+    // Port operations. OpenPort closes the port if it is open and opens the
+    // device of settings.m_nPort with all of its line settings; a setting the
+    // port refuses fails the open with EINVAL.
+    bool OpenPort(const ComSettings& settings);
+    // OpenPort(m_comSettings); a failure goes to the reporter as
+    // "串口%d打开失败,错误码%d", with the dialout hint below it for EACCES.
     bool OpenBusPort();
     bool ClosePort();
-    bool IsPortOpen() const { return m_bPortOpen.load(); }
+    bool IsPortOpen() const;
     void SendText(const QByteArray& text);
     void SendBytes(const QByteArray& bytes);
+    // Bytes handed to SendText/SendBytes or a transaction that the port has not
+    // sent yet.
+    qint64 PendingOutput() const;
     // System error code (errno) of the last failed open, 0 when none failed.
     int LastOpenError() const { return m_nLastOpenError.load(); }
+    // Why the last open failed, in the system's terms.
+    CPortOpenFailure LastOpenFailure() const;
     // The device the port was last opened on.
     QString OpenDevice() const;
-    // Bytes handed to SendText/SendBytes or a transaction that the port has not
-    // sent yet (any thread).
-    qint64 PendingOutput() const;
 
-    static QByteArray SettingsText(int nBaud, char cParity, int nDataBits, int nStopBits);
+    // "%d,%c,%d,%d": baud, parity letter, data bits, stop bits.
+    static QByteArray SettingsText(const ComSettings& settings);
 
-    // Transactions.
-    void ClearReply();
-    bool Exchange(const QByteArray& command, QByteArray& reply, int nExpectedLen, int nTimeoutMs);
+    // Transactions: each sends one command and waits for its reply. The
+    // exchange in flight fails at once when the port closes or the device goes
+    // away; on a port that is closed already Query and Command send nothing and
+    // run into their time-outs, ReadMeasuredValue returns false at once.
+    //
+    // The reply text up to its first zero byte; a second attempt when the first fails.
     bool Query(const QByteArray& command, QByteArray& reply, int nExpectedLen, int nTimeoutMs);
-    bool ExchangeAck(const QByteArray& command, int nTimeoutMs);
+    // True when the reply begins with "0\r\n"; with bRetry a second attempt.
     bool Command(const QByteArray& command, int nTimeoutMs, bool bRetry = true);
+    // "S%.2d;MSV?;" and the binary value of output format 8 (checked while
+    // m_bChecksum is set). One attempt.
     bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs);
     // The same read with the check byte tested as bChecksum says, not as m_bChecksum.
     bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs,
@@ -80,11 +101,6 @@ public:
     // When the collector last completed a reply, also one whose exchange had
     // already timed out (a late reply); the clock's epoch when none was.
     std::chrono::steady_clock::time_point LastReplyTime() const;
-
-    // The six-byte binary measured value: 24-bit big-endian two's complement,
-    // byte 3 the XOR of bytes 0..2 (tested only with bChecksum).
-    static bool DecodeMeasuredValue(const QByteArray& reply, bool bChecksum, qint32& nValue);
-    static bool IsAcknowledgement(const QByteArray& reply);
 
     // Settings the bus port is opened with by OpenBusPort (UI thread).
     ComSettings m_comSettings;
@@ -94,36 +110,39 @@ public:
     std::atomic<int> m_bTerminalShown{0};
 
 Q_SIGNALS:
-    // The port closed by itself (device gone, read error). Emitted on the I/O thread.
+    // The device went away (hang-up, read or write error) and the port is
+    // closed. Once per loss, emitted on the I/O thread.
     void PortLost(const QString& strReason);
 
 private:
-    friend class CBusPortWorker;
-
-    // One exchange: send the command, wait for the collector to complete a
-    // reply for this exchange, copy it out. Returns false on time-out.
-    bool Transact(const QByteArray& command, int nTimeoutMs, QByteArray& reply);
+    // Single attempts, inside a transaction that holds the bus mutex.
+    bool Exchange(const QByteArray& command, QByteArray& reply, int nExpectedLen, int nTimeoutMs);
+    bool ExchangeAck(const QByteArray& command, int nTimeoutMs);
+    // Sends the command with its expected length to the I/O thread and waits
+    // until the reply is complete, the exchange failed or the time-out passed.
+    bool Transact(const QByteArray& command, int nExpectedLen, int nTimeoutMs, QByteArray& reply);
+    void ClearReply();
     void AssertTransactionThread() const;
-    // Collector side, called on the I/O thread.
-    void CompleteReply(quint64 nTicket, const QByteArray& bytes);
-    void SetPortOpen(bool bOpen) { m_bPortOpen.store(bOpen); }
-    void DeliverToTerminal(const QByteArray& data);
+
+    // From the worker's signals, on the I/O thread.
+    void OnReplyCompleted(quint64 nTicket, const QByteArray& bytes);
+    void OnExchangeFailed(quint64 nTicket);
+    void OnTerminalData(const QByteArray& data);
 
     QThread* m_pIoThread = nullptr;
     CBusPortWorker* m_pWorker = nullptr; // lives on m_pIoThread
 
     std::mutex m_busMutex; // held by a whole transaction and by OpenPort
 
-    // The reply buffer and the completion of the exchange it answers.
+    // The reply buffer and how the exchange it answers ended.
     std::mutex m_replyMutex;
     std::condition_variable m_replyEvent;
-    quint64 m_nCompletedTicket = 0;
+    quint64 m_nFinishedTicket = 0;
+    bool m_bFinishedWithReply = false;
     QByteArray m_byReply;
     int m_nReplyLen = 0;
     std::atomic<quint64> m_nNextTicket{0};
 
-    std::atomic<int> m_nExpectedLen{3};
-    std::atomic<bool> m_bPortOpen{false};
     std::atomic<int> m_nLastOpenError{0};
     std::atomic<qint64> m_nQueuedOutput{0}; // on the way to the I/O thread
     std::atomic<std::chrono::steady_clock::rep> m_nLastReplyTicks{0};
@@ -133,4 +152,5 @@ private:
     OpenFailureReporter m_reporter;
     TerminalReceiver m_terminalReceiver;
     QString m_strOpenDevice;
+    CPortOpenFailure m_lastFailure;
 };

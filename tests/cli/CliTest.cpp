@@ -1,3 +1,4 @@
+#include "link/BusLink.h"
 #include "settings/ParamsManager.h"
 #include "settings/PortMap.h"
 
@@ -5,6 +6,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 
 namespace {
 
@@ -143,6 +146,70 @@ private Q_SLOTS:
         QCOMPARE(Cli({"--simulate=1", "send", "--hex", "5G"}).m_nExit, 2);
     }
 
+    void aPortHeldElsewhereIsNamedInUse()
+    {
+        QProcess sim;
+        const QString strDevice = StartSim(sim, {"--modules", "1"});
+        QVERIFY(!strDevice.isEmpty());
+        CBusLink holder;
+        holder.SetDeviceResolver([strDevice](int) { return strDevice; });
+        QVERIFY(holder.OpenPort(ComSettings()));
+        const Result held = Cli({"--port", strDevice, "scan"});
+        QCOMPARE(held.m_nExit, 2);
+        QVERIFY2(held.m_strErr.startsWith(strDevice + ": cannot open: in use"),
+                 qPrintable(held.m_strErr));
+        holder.ClosePort();
+        QCOMPARE(Cli({"--port", strDevice, "scan", "--last", "1"}).m_strOut, QStringLiteral("1\n"));
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+    }
+
+    void aVanishingDeviceEndsTheCommand_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("msv") << QStringList{"msv", "1", "-n", "0"};
+        QTest::newRow("send --wait") << QStringList{"send", "S01;MSV?;", "--wait", "600000"};
+    }
+    void aVanishingDeviceEndsTheCommand()
+    {
+        QFETCH(QStringList, command);
+        QProcess sim;
+        const QString strDevice = StartSim(sim, {"--modules", "1"});
+        QVERIFY(!strDevice.isEmpty());
+        QProcess cli;
+        cli.start(BinPath("tolvex-cli"), QStringList{"--port", strDevice} + command);
+        QVERIFY(cli.waitForStarted(10000));
+        // Values flow (msv), or the raw reply has arrived (send): then the device goes.
+        if (command.first() == "msv")
+            QVERIFY(cli.waitForReadyRead(10000));
+        else
+            QTest::qWait(500);
+        sim.kill();
+        QVERIFY(sim.waitForFinished(10000));
+        // Ends by itself long before its count or wait would end it.
+        QVERIFY2(cli.waitForFinished(30000), "the command went on after the device vanished");
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 1);
+        const QString strErr = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(strErr.endsWith(strDevice + ": device lost: " + qt_error_string(EIO) + "\n"),
+                 qPrintable(strErr));
+        QCOMPARE(strErr.count("device lost"), 1);
+    }
+
+    void verboseLogsTheLink()
+    {
+        const Result quiet = Cli({"--simulate=1", "msv", "1"});
+        QCOMPARE(quiet.m_nExit, 0);
+        QCOMPARE(quiet.m_strErr, QString());
+        const Result verbose = Cli({"-v", "--simulate=1", "msv", "1"});
+        QCOMPARE(verbose.m_nExit, 0);
+        for (const char* pszExpected : {"tolvex.link: opened", "19200,E,8,1",
+                                        "sent 53 30 31 3B 4D 53 56 3F 3B", "reply (count after"})
+            QVERIFY2(verbose.m_strErr.contains(QLatin1String(pszExpected)),
+                     qPrintable(verbose.m_strErr));
+        QCOMPARE(verbose.m_strOut.count('\n'), 1);
+    }
+
     void storedSettingsAreUsedWithoutPortOption()
     {
         QProcess sim;
@@ -167,10 +234,13 @@ private Q_SLOTS:
         QCOMPARE(Cli({"--parity", "X", "scan"}).m_nExit, 2);
         QCOMPARE(Cli({"--data-bits", "9", "scan"}).m_nExit, 2);
         QCOMPARE(Cli({"--port", "/dev/x", "--simulate", "scan"}).m_nExit, 2);
+        QCOMPARE(Cli({"--simulate=1,1", "scan"}).m_nExit, 2);
+        QCOMPARE(Cli({"--simulate=100", "scan"}).m_nExit, 2);
+        // The device and the system's reason, not a COM number the user never gave.
         const Result missing = Cli({"--port", "/dev/tolvex-no-such-port", "scan"});
         QCOMPARE(missing.m_nExit, 2);
-        QVERIFY2(missing.m_strErr.contains(QString::fromUtf8("串口1打开失败,错误码2")),
-                 qPrintable(missing.m_strErr));
+        QCOMPARE(missing.m_strErr,
+                 "/dev/tolvex-no-such-port: cannot open: " + qt_error_string(ENOENT) + "\n");
         QCOMPARE(Cli({"--help"}).m_nExit, 0);
     }
 };

@@ -1,17 +1,95 @@
-#include "FakeDevice.h"
 #include "link/BusLink.h"
+#include "FakeDevice.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <memory>
+#include <stdlib.h>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 using Writes = QList<CFakeDevice::Write>;
+
+namespace {
+
+ComSettings Settings(int nPort, int nBaud, int nDataBits, int nStopBits, char cParity)
+{
+    ComSettings settings;
+    settings.m_nPort = nPort;
+    settings.m_nBaud = nBaud;
+    settings.m_nDataBits = nDataBits;
+    settings.m_nStopBits = nStopBits;
+    settings.m_nParity = static_cast<quint8>(cParity);
+    return settings;
+}
+
+double ProcessCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The share of one core the process uses over a second in which this thread
+// sleeps: the I/O thread's, once the device is gone. A link polling a hung-up
+// descriptor takes a whole core.
+double CpuShareOverASecond()
+{
+    const double dStart = ProcessCpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    QThread::msleep(1000);
+    return (ProcessCpuSeconds() - dStart) / (timer.elapsed() / 1000.0);
+}
+
+// Everything logged in "tolvex.link" while it lives, with the log switched on.
+class CLinkLogCapture
+{
+public:
+    CLinkLogCapture()
+    {
+        s_pCapture = this;
+        QLoggingCategory::setFilterRules(QStringLiteral("tolvex.link.debug=true"));
+        m_previous = qInstallMessageHandler(&CLinkLogCapture::Handle);
+    }
+    ~CLinkLogCapture()
+    {
+        qInstallMessageHandler(m_previous);
+        QLoggingCategory::setFilterRules(QString());
+        s_pCapture = nullptr;
+    }
+    QString Text() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_arrLines.join(QLatin1Char('\n'));
+    }
+
+private:
+    static void Handle(QtMsgType, const QMessageLogContext& context, const QString& strMessage)
+    {
+        if (s_pCapture && qstrcmp(context.category, "tolvex.link") == 0) {
+            std::lock_guard lock(s_pCapture->m_mutex);
+            s_pCapture->m_arrLines.append(strMessage);
+        }
+    }
+
+    static inline CLinkLogCapture* s_pCapture = nullptr;
+    QtMessageHandler m_previous = nullptr;
+    mutable std::mutex m_mutex;
+    QStringList m_arrLines;
+};
+
+} // namespace
 
 class BusLinkTest : public QObject
 {
@@ -25,7 +103,7 @@ private:
     {
         const QString strPath = m_pDevice->SlavePath();
         m_pLink->SetDeviceResolver([strPath](int) { return strPath; });
-        QVERIFY(m_pLink->OpenPort(1, 19200, 8, 1, 'E'));
+        QVERIFY(m_pLink->OpenPort(ComSettings()));
         QVERIFY(m_pLink->IsPortOpen());
     }
     void Answer(const QByteArray& reply)
@@ -47,40 +125,14 @@ private Q_SLOTS:
 
     void settingsTextAndDevices()
     {
-        QCOMPARE(CBusLink::SettingsText(19200, 'E', 8, 1), QByteArray("19200,E,8,1"));
-        QCOMPARE(CBusLink::SettingsText(9600, 'O', 7, 2), QByteArray("9600,O,7,2"));
+        QCOMPARE(CBusLink::SettingsText(ComSettings()), QByteArray("19200,E,8,1"));
+        QCOMPARE(CBusLink::SettingsText(Settings(2, 9600, 7, 2, 'O')), QByteArray("9600,O,7,2"));
         QCOMPARE(CBusLink::DefaultDevice(1), QStringLiteral("/dev/ttyS0"));
         QCOMPARE(CBusLink::DefaultDevice(12), QStringLiteral("/dev/ttyS11"));
-        m_pLink->SetDeviceResolver([](int n) { return n == 3 ? QStringLiteral("/dev/ttyUSB0") : QString(); });
+        m_pLink->SetDeviceResolver(
+            [](int n) { return n == 3 ? QStringLiteral("/dev/ttyUSB0") : QString(); });
         QCOMPARE(m_pLink->DeviceForPort(3), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(m_pLink->DeviceForPort(4), QStringLiteral("/dev/ttyS3"));
-    }
-
-    void measuredValueDecoding_data()
-    {
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<bool>("checksum");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<int>("value");
-        QTest::newRow("most negative") << QByteArray("\x80\x00\x00\x80\r\n", 6) << true << true << -8388608;
-        QTest::newRow("most positive") << QByteArray("\x7f\xff\xff\x7f\r\n", 6) << true << true << 8388607;
-        QTest::newRow("minus one") << QByteArray("\xff\xff\xff\xff\r\n", 6) << true << true << -1;
-        QTest::newRow("good check") << QByteArray("\x01\x02\x04\x07\r\n", 6) << true << true << 66052;
-        QTest::newRow("good check, off") << QByteArray("\x01\x02\x04\x07\r\n", 6) << false << true << 66052;
-        QTest::newRow("bad check") << QByteArray("\x01\x02\x04\x00\r\n", 6) << true << false << 0;
-        QTest::newRow("bad check, off") << QByteArray("\x01\x02\x04\x00\r\n", 6) << false << true << 66052;
-        QTest::newRow("five bytes") << QByteArray("\x01\x02\x04\x07\r", 5) << false << false << 0;
-    }
-    void measuredValueDecoding()
-    {
-        QFETCH(QByteArray, reply);
-        QFETCH(bool, checksum);
-        QFETCH(bool, ok);
-        QFETCH(int, value);
-        qint32 nValue = 0;
-        QCOMPARE(CBusLink::DecodeMeasuredValue(reply, checksum, nValue), ok);
-        if (ok)
-            QCOMPARE(nValue, value);
     }
 
     void openFailures()
@@ -107,6 +159,201 @@ private Q_SLOTS:
         OpenOnDevice();
         Answer("0\r\n");
         QVERIFY(m_pLink->Command("S01;TAR;", 1000));
+    }
+
+    void refusedLineSettings_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("stopBits");
+        QTest::addColumn<char>("parity");
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("baud 0") << 0 << 8 << 1 << 'E' << "baud rate 0";
+        QTest::newRow("negative baud") << -9600 << 8 << 1 << 'E' << "baud rate -9600";
+        QTest::newRow("9 data bits") << 19200 << 9 << 1 << 'E' << "9 data bits";
+        QTest::newRow("4 data bits") << 19200 << 4 << 1 << 'E' << "4 data bits";
+        QTest::newRow("parity X") << 19200 << 8 << 1 << 'X' << "parity X";
+        QTest::newRow("3 stop bits") << 19200 << 8 << 3 << 'N' << "3 stop bits";
+    }
+    void refusedLineSettings()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, dataBits);
+        QFETCH(int, stopBits);
+        QFETCH(char, parity);
+        QFETCH(QString, setting);
+        const QString strPath = m_pDevice->SlavePath();
+        m_pLink->SetDeviceResolver([strPath](int) { return strPath; });
+        QString strMessage;
+        m_pLink->SetOpenFailureReporter([&](const QString& s) { strMessage = s; });
+        m_pLink->m_comSettings = Settings(4, baud, dataBits, stopBits, parity);
+        QVERIFY(!m_pLink->OpenBusPort());
+        QVERIFY(!m_pLink->IsPortOpen());
+        QCOMPARE(m_pLink->LastOpenError(), EINVAL);
+        QCOMPARE(strMessage, QString::fromUtf8("串口4打开失败,错误码%1").arg(EINVAL));
+        const CPortOpenFailure failure = m_pLink->LastOpenFailure();
+        QCOMPARE(failure.m_strRefusedSetting, setting);
+        QVERIFY2(failure.Text().startsWith(strPath + ": cannot open: the port refused " + setting),
+                 qPrintable(failure.Text()));
+
+        // Nothing of the refused open is left behind: good settings open and work.
+        OpenOnDevice();
+        Answer("0\r\n");
+        QVERIFY(m_pLink->Command("S01;TAR;", 1000, false));
+    }
+
+    void openFailureTexts()
+    {
+        CPortOpenFailure missing;
+        missing.m_strDevice = QStringLiteral("/dev/ttyUSB9");
+        missing.m_nError = ENOENT;
+        QCOMPARE(missing.Text(), "/dev/ttyUSB9: cannot open: " + qt_error_string(ENOENT));
+
+        CPortOpenFailure denied = missing;
+        denied.m_nError = EACCES;
+        QCOMPARE(denied.Text(), "/dev/ttyUSB9: cannot open: " + qt_error_string(EACCES) +
+                                    " (add yourself to the group dialout and log in again)");
+        QVERIFY(CPortOpenFailure::Hint(ENOENT).isEmpty());
+
+        CPortOpenFailure held = missing;
+        held.m_nError = EBUSY;
+        held.m_bInUse = true;
+        QCOMPARE(held.Text(), "/dev/ttyUSB9: cannot open: in use (" + qt_error_string(EBUSY) + ")");
+        held.m_strHolder = QStringLiteral("pid 42 (minicom)");
+        QCOMPARE(held.Text(),
+                 QStringLiteral("/dev/ttyUSB9: cannot open: in use by pid 42 (minicom)"));
+
+        // The probe names the system's reason for a path that is not there.
+        const CPortOpenFailure probed =
+            CPortOpenFailure::Probe(QStringLiteral("/dev/tolvex-no-such-port"), false);
+        QCOMPARE(probed.m_nError, ENOENT);
+        QVERIFY(!probed.m_bInUse);
+    }
+
+    void portHeldByAnotherLink()
+    {
+        OpenOnDevice();
+        CBusLink other;
+        const QString strPath = m_pDevice->SlavePath();
+        other.SetDeviceResolver([strPath](int) { return strPath; });
+        QVERIFY(!other.OpenPort(ComSettings()));
+        const CPortOpenFailure failure = other.LastOpenFailure();
+        QVERIFY2(failure.m_bInUse, qPrintable(failure.Text()));
+        QCOMPARE(other.LastOpenError(), EBUSY);
+        QVERIFY2(failure.Text().startsWith(strPath + ": cannot open: in use"),
+                 qPrintable(failure.Text()));
+        // The holder keeps working.
+        Answer("0\r\n");
+        QVERIFY(m_pLink->Command("S01;TAR;", 1000, false));
+    }
+
+    void lossFailsTheExchangeInFlightAndStopsPolling()
+    {
+        OpenOnDevice();
+        QSignalSpy lost(m_pLink.get(), &CBusLink::PortLost);
+        std::thread vanisher([this] {
+            QTest::qSleep(200);
+            m_pDevice->Vanish();
+        });
+        // The device never answers; only the loss can end this exchange early.
+        QElapsedTimer timer;
+        timer.start();
+        qint32 nValue = 0;
+        QVERIFY(!m_pLink->ReadMeasuredValue(1, nValue, 6, 30000));
+        QVERIFY2(timer.elapsed() < 15000, "the exchange waited for its time-out");
+        vanisher.join();
+        QVERIFY(!m_pLink->IsPortOpen());
+        QTRY_COMPARE(lost.count(), 1);
+        QVERIFY(!lost.at(0).at(0).toString().isEmpty());
+
+        const double dShare = CpuShareOverASecond();
+        QVERIFY2(dShare < 0.25, qPrintable(QStringLiteral("%1 of a core").arg(dShare)));
+        QCOMPARE(lost.count(), 1);
+    }
+
+    void lossIsSeenWithoutATransaction()
+    {
+        OpenOnDevice();
+        QSignalSpy lost(m_pLink.get(), &CBusLink::PortLost);
+        // Raw traffic, as the terminal page or tolvex-cli send carry it.
+        std::atomic<int> nReceived{0};
+        m_pLink->SetTerminalReceiver([&](const QByteArray& data) { nReceived += data.size(); });
+        m_pLink->m_bTerminalShown = 1;
+        m_pDevice->Inject("hello");
+        QTRY_COMPARE(nReceived.load(), 5);
+        m_pDevice->Vanish();
+        QTRY_COMPARE(lost.count(), 1);
+        QVERIFY(!m_pLink->IsPortOpen());
+        const double dShare = CpuShareOverASecond();
+        QVERIFY2(dShare < 0.25, qPrintable(QStringLiteral("%1 of a core").arg(dShare)));
+        QCOMPARE(lost.count(), 1);
+        m_pLink->m_bTerminalShown = 0;
+        m_pLink->SetTerminalReceiver(nullptr);
+    }
+
+    void linkLog()
+    {
+        CLinkLogCapture capture;
+        m_pDevice->Inject("old\r\n");
+        const QString strPath = m_pDevice->SlavePath();
+        m_pLink->SetDeviceResolver([strPath](int) { return strPath; });
+        m_pLink->m_comSettings.m_nBaud = 0;
+        QVERIFY(!m_pLink->OpenBusPort());
+        OpenOnDevice();
+        QByteArray reply;
+        m_pDevice->SetResponder([](const QByteArray& frame) {
+            if (frame.contains("FMD"))
+                return Writes{{"1\r\n", 0}};
+            return Writes{{"?\r\n", 0}};
+        });
+        QVERIFY(m_pLink->Query("S01;FMD?;", reply, 3, 1500));
+        QVERIFY(m_pLink->Query("S01;TAV?;", reply, 10, 1500));
+        m_pDevice->SetResponder(nullptr);
+        QVERIFY(!m_pLink->Command("S01;TAR;", 100, false));
+        m_pDevice->Vanish();
+        QTRY_VERIFY(!m_pLink->IsPortOpen());
+
+        const QString strLog = capture.Text();
+        for (const char* pszExpected :
+             {"opened", "19200,E,8,1", "stale input dropped on open: 6F 6C 64 0D 0A",
+              "sent 53 30 31 3B 46 4D 44 3F 3B", "reply (count after 0 ticks): 31 0D 0A",
+              "reply (CR LF after 11 ticks): 3F 0D 0A", "time-out: 100 ms", "hang-up on",
+              "refused baud rate 0"})
+            QVERIFY2(strLog.contains(QLatin1String(pszExpected)),
+                     qPrintable(QStringLiteral("no \"%1\" in:\n%2").arg(pszExpected, strLog)));
+    }
+
+    void pendingOutputCountsWhatIsNotSent()
+    {
+        // A device that reads nothing: the bytes pile up in front of it.
+        const int nMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(nMaster >= 0);
+        ::grantpt(nMaster);
+        ::unlockpt(nMaster);
+        const QString strSlave = QString::fromLocal8Bit(::ptsname(nMaster));
+        m_pLink->SetDeviceResolver([strSlave](int) { return strSlave; });
+        QVERIFY(m_pLink->OpenPort(ComSettings()));
+        QCOMPARE(m_pLink->PendingOutput(), 0);
+        const QByteArray block(256 * 1024, 'x');
+        m_pLink->SendBytes(block);
+        QVERIFY(m_pLink->PendingOutput() > 0);
+        QTest::qWait(200);
+        QVERIFY(m_pLink->PendingOutput() > 0);
+        QVERIFY(m_pLink->PendingOutput() <= block.size());
+
+        // Read it all: the count goes back to nothing.
+        qint64 nRead = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                char buffer[65536];
+                ssize_t n = 0;
+                while ((n = ::read(nMaster, buffer, sizeof buffer)) > 0)
+                    nRead += n;
+                return nRead == block.size() && m_pLink->PendingOutput() == 0;
+            }(),
+            20000);
+        m_pLink->ClosePort();
+        ::close(nMaster);
     }
 
     void acknowledgements_data()
@@ -234,9 +481,9 @@ private Q_SLOTS:
             return Writes{{"2\r\n", 0}};
         });
         QByteArray reply;
-        QVERIFY(!m_pLink->Exchange("S01;FMD?;", reply, 3, 100));
+        QVERIFY(!m_pLink->Command("S01;FMD1;", 100, false));
         QTest::qWait(500);
-        QVERIFY(m_pLink->Exchange("S01;ASF?;", reply, 3, 1500));
+        QVERIFY(m_pLink->Query("S01;ASF?;", reply, 3, 1500));
         QCOMPARE(reply, QByteArray("2\r\n"));
     }
 
@@ -290,7 +537,7 @@ private Q_SLOTS:
         CFakeDevice other;
         const QString strOther = other.SlavePath();
         m_pLink->SetDeviceResolver([strOther](int) { return strOther; });
-        QVERIFY(m_pLink->OpenPort(2, 9600, 7, 2, 'O'));
+        QVERIFY(m_pLink->OpenPort(Settings(2, 9600, 7, 2, 'O')));
         QCOMPARE(m_pLink->OpenDevice(), strOther);
         other.SetResponder([](const QByteArray&) { return Writes{{"0\r\n", 0}}; });
         QVERIFY(m_pLink->Command("S01;TAR;", 1000, false));
@@ -304,7 +551,7 @@ private Q_SLOTS:
         const QString strLink = dir.filePath("ttyBUS");
         QVERIFY(QFile::link(m_pDevice->SlavePath(), strLink));
         m_pLink->SetDeviceResolver([strLink](int) { return strLink; });
-        QVERIFY(m_pLink->OpenPort(1, 19200, 8, 1, 'E'));
+        QVERIFY(m_pLink->OpenPort(ComSettings()));
         QSignalSpy lost(m_pLink.get(), &CBusLink::PortLost);
 
         // Unplugged in the middle of the exchange.
@@ -324,7 +571,7 @@ private Q_SLOTS:
         m_pDevice = std::make_unique<CFakeDevice>();
         QFile::remove(strLink);
         QVERIFY(QFile::link(m_pDevice->SlavePath(), strLink));
-        QVERIFY(m_pLink->OpenPort(1, 19200, 8, 1, 'E'));
+        QVERIFY(m_pLink->OpenPort(ComSettings()));
         Answer("1\r\n");
         QVERIFY(m_pLink->Query("S01;FMD?;", reply, 3, 1500));
         QCOMPARE(reply, QByteArray("1\r\n"));
@@ -339,7 +586,8 @@ private Q_SLOTS:
         });
         std::atomic<int> nWrong{0};
         auto run = [&](int nAddress) {
-            const QByteArray command = QStringLiteral("S%1;ADR?;").arg(nAddress, 2, 10, QLatin1Char('0')).toLatin1();
+            const QByteArray command =
+                QStringLiteral("S%1;ADR?;").arg(nAddress, 2, 10, QLatin1Char('0')).toLatin1();
             for (int i = 0; i < 20; ++i) {
                 QByteArray reply;
                 if (!m_pLink->Query(command, reply, 3, 1500) || reply != command.mid(1, 2) + "\r\n")
