@@ -1,10 +1,600 @@
 #include "params/ParamSettingsDialog.h"
 
-CParamSettingsDialog::CParamSettingsDialog(CPageContext& context, QWidget* parent)
-    : CTabPage(context, parent)
+#include "module/GbkCodec.h"
+#include "module/ModuleReply.h"
+#include "module/ValueTables.h"
+#include "params/ParamFile.h"
+#include "params/ParamSaveSequence.h"
+#include "params/WeightReading.h"
+#include "ui_ParamSettingsDialog.h"
+
+#include <QDateTime>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMouseEvent>
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+const char* const kScanCaption = "总线扫描";
+const char* const kStopScanCaption = "停止扫描";
+const char* const kGrossCaption = "毛重";
+const char* const kNetCaption = "净重";
+const char* const kRecordCaption = "保存数据";
+const char* const kStopRecordCaption = "停止保存";
+
+constexpr qint64 kIntMin = std::numeric_limits<qint32>::min();
+constexpr qint64 kIntMax = std::numeric_limits<qint32>::max();
+
+QFont PageFont(int nPixels)
 {
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(nPixels);
+    font.setBold(true);
+    return font;
 }
 
-void CParamSettingsDialog::ImportParams() {}
+// A choice list of the page and the record word behind it.
+struct ListBinding
+{
+    const char* m_pszMnemonic;
+    QComboBox* m_pList;
+    CValueTables::List m_list;
+};
 
-void CParamSettingsDialog::ExportParams() {}
+// A number field of the page, its record word and the range page validation checks.
+struct FieldBinding
+{
+    const char* m_pszMnemonic;
+    QLineEdit* m_pEdit;
+    qint64 m_nMin;
+    qint64 m_nMax;
+};
+
+QList<ListBinding> Lists(Ui::CParamSettingsDialog& ui)
+{
+    using List = CValueTables::List;
+    return {{"FMD", ui.comboFmd, List::FilterMode},     {"ASF", ui.comboAsf, List::DigitalFilter},
+            {"ICR", ui.comboIcr, List::OutputRate},     {"ZTR", ui.comboZtr, List::ZeroTrackRange},
+            {"ZTS", ui.comboZts, List::ZeroTrackSpeed}, {"ZSE", ui.comboZse, List::PowerOnZero},
+            {"STR", ui.comboStr, List::OnOff},          {"CSM", ui.comboCsm, List::OnOff},
+            {"CHP", ui.comboChp, List::OnOff},          {"GAN", ui.comboGan, List::Gain},
+            {"RLE", ui.comboRle, List::OnOff},          {"RLN", ui.comboRln, List::LinearPoints}};
+}
+
+QList<FieldBinding> Fields(Ui::CParamSettingsDialog& ui)
+{
+    return {{"ADI", ui.editAdi, 0, 500},           {"COC", ui.editCoc, 0, 999},
+            {"COF", ui.editCof, kIntMin, kIntMax}, {"TAV", ui.editTav, kIntMin, kIntMax},
+            {"LDW", ui.editLdw, kIntMin, kIntMax}, {"LWT", ui.editLwt, kIntMin, kIntMax},
+            {"NOV", ui.editNov, kIntMin, kIntMax}};
+}
+
+QList<QLineEdit*> PointFields(Ui::CParamSettingsDialog& ui)
+{
+    return {ui.editRlc0, ui.editRlc1, ui.editRlc2, ui.editRlc3,
+            ui.editRlc4, ui.editRlc5, ui.editRlc6, ui.editRlc7};
+}
+
+} // namespace
+
+CParamSettingsDialog::CParamSettingsDialog(CPageContext& context, QWidget* parent)
+    : CTabPage(context, parent), m_pUi(std::make_unique<Ui::CParamSettingsDialog>()),
+      m_worker(context), m_fontWeight(PageFont(80)), m_fontUnit(PageFont(60)),
+      m_fontMessage(PageFont(40))
+{
+    m_pUi->setupUi(this);
+    for (CWBButton* pButton :
+         {m_pUi->buttonZero, m_pUi->buttonTare, m_pUi->buttonGrossNet, m_pUi->buttonRecord,
+          m_pUi->buttonScan, m_pUi->buttonWriteAddress, m_pUi->buttonSave})
+        pButton->LoadStandardSkin();
+    m_pUi->labelUnit->setFont(m_fontUnit);
+    m_pUi->comboIcr->setInsertPolicy(QComboBox::NoInsert);
+    SetUpLists();
+    SetUpGrid();
+    ShowRecord();
+    const QList<QLineEdit*> points = PointFields(*m_pUi);
+    for (int i = 0; i < points.size(); ++i)
+        points[i]->setText(QString::number(i * 50000));
+    m_pUi->editNewAddress->setText(QString::number(m_state.m_nNewAddress));
+    m_pUi->editMaximum->setText(QStringLiteral("0"));
+    m_pUi->editMinimum->setText(QStringLiteral("0"));
+    m_pUi->editDifference->setText(QStringLiteral("0"));
+    ShowProgress(QStringLiteral("请选择AD地址或总线扫描"));
+    ConnectControls();
+    ConnectWorker();
+}
+
+CParamSettingsDialog::~CParamSettingsDialog()
+{
+    m_worker.Shutdown();
+}
+
+void CParamSettingsDialog::SetUpLists()
+{
+    using List = CValueTables::List;
+    m_pUi->comboUnit->addItems(CValueTables::Entries(List::Unit));
+    m_pUi->comboDivision->addItems(CValueTables::Entries(List::DisplayDivision));
+    m_pUi->comboDecimal->addItems(CValueTables::Entries(List::DecimalPoint));
+    for (const ListBinding& binding : Lists(*m_pUi))
+        binding.m_pList->addItems(CValueTables::Entries(binding.m_list));
+    m_pUi->comboUnit->setCurrentIndex(m_state.m_nUnit);
+    m_pUi->comboDivision->setCurrentIndex(m_state.m_nDivision);
+    m_pUi->comboDecimal->setCurrentIndex(m_state.m_nDecimals);
+}
+
+void CParamSettingsDialog::SetUpGrid()
+{
+    QTableWidget* pGrid = m_pUi->gridBus;
+    pGrid->setRowCount(8);
+    pGrid->setColumnCount(4);
+    pGrid->horizontalHeader()->hide();
+    pGrid->verticalHeader()->hide();
+    pGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    pGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    pGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A click makes its cell current; a drag selects nothing.
+    pGrid->setSelectionMode(QAbstractItemView::NoSelection);
+    for (int nAddress = 0; nAddress < 32; ++nAddress) {
+        auto* pItem = new QTableWidgetItem(QStringLiteral("ADR %1").arg(nAddress));
+        pItem->setTextAlignment(Qt::AlignCenter);
+        pGrid->setItem(nAddress % 8, nAddress / 8, pItem);
+    }
+}
+
+void CParamSettingsDialog::ConnectControls()
+{
+    connect(m_pUi->gridBus, &QTableWidget::cellClicked, this, &CParamSettingsDialog::OnGridClicked);
+    connect(m_pUi->buttonScan, &QPushButton::clicked, this, &CParamSettingsDialog::OnScan);
+    connect(m_pUi->buttonWriteAddress, &QPushButton::clicked, this,
+            &CParamSettingsDialog::OnWriteAddress);
+    connect(m_pUi->buttonZero, &QPushButton::clicked, this,
+            [this] { m_worker.m_bRestartStatistics = 1; });
+    connect(m_pUi->buttonTare, &QPushButton::clicked, this,
+            [this] { PostRequest(0, ParamRequest::kTare); });
+    connect(m_pUi->buttonGrossNet, &QPushButton::clicked, this, &CParamSettingsDialog::OnGrossNet);
+    connect(m_pUi->buttonRecord, &QPushButton::clicked, this, &CParamSettingsDialog::OnRecord);
+    connect(m_pUi->buttonSave, &QPushButton::clicked, this, &CParamSettingsDialog::OnSave);
+
+    connect(m_pUi->comboUnit, &QComboBox::activated, this, [this](int nIndex) {
+        m_state.m_nUnit = nIndex;
+        ShowUnit();
+    });
+    connect(m_pUi->comboDivision, &QComboBox::activated, this,
+            [this](int nIndex) { m_state.m_nDivision = nIndex; });
+    connect(m_pUi->comboDecimal, &QComboBox::activated, this,
+            [this](int nIndex) { m_state.m_nDecimals = nIndex; });
+    for (const ListBinding& binding : Lists(*m_pUi)) {
+        QComboBox* pList = binding.m_pList;
+        connect(pList, &QComboBox::activated, this, [this, pList] { OnListChanged(pList); });
+    }
+    for (const FieldBinding& binding : Fields(*m_pUi)) {
+        QLineEdit* pEdit = binding.m_pEdit;
+        connect(pEdit, &QLineEdit::editingFinished, this, [this, pEdit] { OnFieldLeft(pEdit); });
+    }
+    for (QLineEdit* pEdit : PointFields(*m_pUi))
+        connect(pEdit, &QLineEdit::editingFinished, this, [this, pEdit] { OnFieldLeft(pEdit); });
+    for (QLineEdit* pEdit : {m_pUi->editIdn2, m_pUi->editIdn3})
+        connect(pEdit, &QLineEdit::editingFinished, this,
+                &CParamSettingsDialog::OnIdentificationLeft);
+}
+
+void CParamSettingsDialog::ConnectWorker()
+{
+    constexpr auto kQueued = Qt::QueuedConnection;
+    connect(&m_worker, &CParamWorker::CellText, this, &CParamSettingsDialog::SetCell, kQueued);
+    connect(&m_worker, &CParamWorker::ProgressShown, this, &CParamSettingsDialog::ShowProgress,
+            kQueued);
+    connect(&m_worker, &CParamWorker::ProgressCleared, this, &CParamSettingsDialog::ClearProgress,
+            kQueued);
+    connect(&m_worker, &CParamWorker::ValueRead, this, &CParamSettingsDialog::ShowValue, kQueued);
+    connect(&m_worker, &CParamWorker::IdentificationRead, this,
+            &CParamSettingsDialog::ShowIdentification, kQueued);
+    connect(&m_worker, &CParamWorker::ReadFinished, this, &CParamSettingsDialog::OnReadFinished,
+            kQueued);
+    connect(&m_worker, &CParamWorker::ScanFinished, this, &CParamSettingsDialog::OnScanFinished,
+            kQueued);
+    connect(&m_worker, &CParamWorker::Reading, this, &CParamSettingsDialog::ShowReading, kQueued);
+    connect(
+        &m_worker, &CParamWorker::TareRead, this,
+        [this](int nTare) {
+            // The record follows the module's new tare, or a later save would
+            // write the old one back.
+            m_record.m_nTav = nTare;
+            m_pUi->editTav->setText(QString::number(nTare));
+        },
+        kQueued);
+}
+
+bool CParamSettingsDialog::PostRequest(int nGroup, int nKind)
+{
+    ParamRequest request;
+    request.m_nGroup = nGroup;
+    request.m_nKind = nKind;
+    request.m_nAddress = m_state.m_nSelectedAddress;
+    request.m_nNewAddress = m_state.m_nNewAddress;
+    if (nGroup == 2 && nKind == ParamRequest::kSave)
+        return m_worker.PostSave(request, m_record);
+    return m_worker.PostRequest(request);
+}
+
+bool CParamSettingsDialog::OnPageRequest(int nGroup, int nKind)
+{
+    return PostRequest(nGroup, nKind);
+}
+
+void CParamSettingsDialog::Select(int nAddress)
+{
+    m_state.m_nSelectedAddress = nAddress;
+    Context().m_nCurAddress = nAddress;
+    m_worker.SetPollAddress(nAddress);
+}
+
+void CParamSettingsDialog::OnPageShown()
+{
+    if (!Context().IsPortOpen())
+        Context().OpenBusPort();
+    if (!m_bModuleRead)
+        return;
+    if (m_bWasHidden) {
+        m_bWasHidden = false;
+        PostRequest(1, ParamRequest::kUnlockAndRead);
+    } else {
+        PostRequest(0, 0);
+    }
+}
+
+void CParamSettingsDialog::OnPageHidden()
+{
+    m_bWasHidden = true;
+    m_worker.Stop();
+}
+
+void CParamSettingsDialog::StopWorker()
+{
+    m_worker.Shutdown();
+}
+
+bool CParamSettingsDialog::ValidateInt(QLineEdit* pEdit, qint64 nMin, qint64 nMax, qint32& nValue)
+{
+    bool bOk = false;
+    const qint64 n = pEdit->text().trimmed().toLongLong(&bOk);
+    if (bOk && n >= nMin && n <= nMax) {
+        nValue = static_cast<qint32>(n);
+        return true;
+    }
+    pEdit->setFocus();
+    pEdit->selectAll();
+    if (nMin == kIntMin && nMax == kIntMax)
+        Context().ShowMessage(QStringLiteral("请输入一个整数。"));
+    else
+        Context().ShowMessage(
+            QStringLiteral("请输入一个介于%1和%2之间的整数。").arg(nMin).arg(nMax));
+    return false;
+}
+
+bool CParamSettingsDialog::ValidateIdentificationField(QLineEdit* pEdit, int nMaxBytes)
+{
+    const QString strText = pEdit->text();
+    if (CGbkCodec::CanEncode(strText) &&
+        CParamSaveSequence::IsWritableField(CGbkCodec::Encode(strText), nMaxBytes))
+        return true;
+    pEdit->setFocus();
+    pEdit->selectAll();
+    Context().ShowMessage(
+        QStringLiteral("最多输入%1个字节(一个汉字占两个字节),不能含有\"或;。").arg(nMaxBytes));
+    return false;
+}
+
+bool CParamSettingsDialog::Validate()
+{
+    // Moving the focus to a refused field makes the field that had it report
+    // its leaving: that nested check would show the same message again.
+    if (m_bValidating)
+        return false;
+    m_bValidating = true;
+    const bool bValid = ValidateFields();
+    m_bValidating = false;
+    return bValid;
+}
+
+bool CParamSettingsDialog::ValidateFields()
+{
+    qint32 nValue = 0;
+    for (const FieldBinding& binding : Fields(*m_pUi))
+        if (!ValidateInt(binding.m_pEdit, binding.m_nMin, binding.m_nMax, nValue))
+            return false;
+    if (!ValidateInt(m_pUi->editNewAddress, 0, 31, nValue))
+        return false;
+    if (!ValidateIdentificationField(m_pUi->editIdn2, CModuleReply::kField2MaxLen) ||
+        !ValidateIdentificationField(m_pUi->editIdn3, CModuleReply::kField3MaxLen))
+        return false;
+    for (QLineEdit* pEdit : PointFields(*m_pUi))
+        if (!ValidateInt(pEdit, kIntMin, kIntMax, nValue))
+            return false;
+    return true;
+}
+
+void CParamSettingsDialog::OnFieldLeft(QLineEdit* pEdit)
+{
+    if (!Validate())
+        return;
+    qint32 nValue = 0;
+    ValidateInt(pEdit, kIntMin, kIntMax, nValue);
+    for (const FieldBinding& binding : Fields(*m_pUi))
+        if (binding.m_pEdit == pEdit)
+            *m_record.Field(binding.m_pszMnemonic) = nValue;
+    const QList<QLineEdit*> points = PointFields(*m_pUi);
+    const qsizetype nPoint = points.indexOf(pEdit);
+    if (nPoint >= 0)
+        m_record.m_arrRlc[nPoint] = nValue;
+}
+
+void CParamSettingsDialog::OnIdentificationLeft()
+{
+    if (!Validate())
+        return;
+    m_record.m_strIdentification =
+        CGbkCodec::Encode(m_pUi->editIdn1->text() + QLatin1Char(',') + m_pUi->editIdn2->text() +
+                          QLatin1Char(',') + m_pUi->editIdn3->text() + QLatin1Char(',') +
+                          m_pUi->editIdn4->text())
+            .left(CModuleReply::kMaxIdentificationLen);
+}
+
+void CParamSettingsDialog::OnListChanged(QComboBox* pList)
+{
+    for (const ListBinding& binding : Lists(*m_pUi)) {
+        if (binding.m_pList != pList)
+            continue;
+        const int nArgument = CValueTables::ArgumentAt(binding.m_list, pList->currentIndex());
+        if (nArgument < 0)
+            return; // text typed into the output-rate box is not taken
+        *m_record.Field(binding.m_pszMnemonic) = nArgument;
+        if (binding.m_list == CValueTables::List::LinearPoints)
+            ShowLinearPoints();
+    }
+}
+
+void CParamSettingsDialog::OnGridClicked(int nRow, int nColumn)
+{
+    Select(nRow + 8 * nColumn);
+    PostRequest(1, ParamRequest::kRead);
+}
+
+void CParamSettingsDialog::OnScan()
+{
+    if (m_pUi->buttonScan->text() == QString::fromUtf8(kScanCaption)) {
+        m_worker.m_bScanContinue = 1;
+        PostRequest(1, ParamRequest::kScan);
+        m_pUi->buttonScan->setText(QString::fromUtf8(kStopScanCaption));
+    } else {
+        m_pUi->buttonScan->setText(QString::fromUtf8(kScanCaption));
+        m_worker.m_bScanContinue = 0;
+    }
+}
+
+void CParamSettingsDialog::OnWriteAddress()
+{
+    if (!Validate())
+        return;
+    m_state.m_nNewAddress = m_pUi->editNewAddress->text().trimmed().toInt();
+    PostRequest(1, ParamRequest::kChangeAddress);
+}
+
+void CParamSettingsDialog::OnGrossNet()
+{
+    const bool bGross = m_pUi->buttonGrossNet->text() == QString::fromUtf8(kGrossCaption);
+    m_pUi->buttonGrossNet->setText(QString::fromUtf8(bGross ? kNetCaption : kGrossCaption));
+    PostRequest(0, bGross ? ParamRequest::kGross : ParamRequest::kNet);
+}
+
+void CParamSettingsDialog::OnRecord()
+{
+    if (m_worker.IsRecording()) {
+        StopRecording();
+        return;
+    }
+    const QString strPath = QFileDialog::getSaveFileName(this);
+    if (!strPath.isEmpty())
+        StartRecording(strPath);
+}
+
+bool CParamSettingsDialog::StartRecording(const QString& strPath)
+{
+    int nError = 0;
+    if (!m_worker.StartRecording(strPath, nError)) {
+        Context().ShowMessage(QStringLiteral("写文件错误,错误码:%1").arg(nError));
+        return false;
+    }
+    m_state.m_bRecording = 1;
+    m_pUi->buttonRecord->setText(QString::fromUtf8(kStopRecordCaption));
+    return true;
+}
+
+void CParamSettingsDialog::StopRecording()
+{
+    m_state.m_bRecording = 0;
+    m_worker.StopRecording();
+    m_pUi->buttonRecord->setText(QString::fromUtf8(kRecordCaption));
+}
+
+void CParamSettingsDialog::OnSave()
+{
+    // A page that does not validate sends nothing.
+    if (!Validate())
+        return;
+    PostRequest(2, ParamRequest::kSave);
+}
+
+void CParamSettingsDialog::SetCell(int nAddress, const QString& strText)
+{
+    if (QTableWidgetItem* pItem = m_pUi->gridBus->item(nAddress % 8, nAddress / 8))
+        pItem->setText(strText);
+}
+
+void CParamSettingsDialog::ShowProgress(const QString& strText)
+{
+    m_pUi->labelWeight->setFont(m_fontMessage);
+    m_pUi->labelWeight->setText(strText);
+}
+
+void CParamSettingsDialog::ClearProgress()
+{
+    m_pUi->labelWeight->setFont(m_fontWeight);
+    m_pUi->labelWeight->clear();
+}
+
+void CParamSettingsDialog::ShowReading(int nValue, int nMaximum, int nMinimum, int nDifference)
+{
+    m_state.m_nMaximum = nMaximum;
+    m_state.m_nMinimum = nMinimum;
+    m_state.m_nDifference = nDifference;
+    m_pUi->labelWeight->setFont(m_fontWeight);
+    m_pUi->labelWeight->setText(
+        CWeightReading::Text(nValue, m_state.m_nDivision, m_state.m_nDecimals));
+    m_pUi->editMaximum->setText(QString::number(nMaximum));
+    m_pUi->editMinimum->setText(QString::number(nMinimum));
+    m_pUi->editDifference->setText(QString::number(nDifference));
+}
+
+void CParamSettingsDialog::ShowUnit()
+{
+    if (m_bModuleRead)
+        m_pUi->labelUnit->setText(
+            CValueTables::Entries(CValueTables::List::Unit).value(m_state.m_nUnit));
+}
+
+void CParamSettingsDialog::ShowValue(const QByteArray& mnemonic, int nValue)
+{
+    if (qint32* pnField = m_record.Field(mnemonic.constData()))
+        *pnField = nValue;
+    for (const ListBinding& binding : Lists(*m_pUi)) {
+        if (mnemonic != binding.m_pszMnemonic)
+            continue;
+        // -1, nothing selected, for a value outside the list, as a read may give.
+        binding.m_pList->setCurrentIndex(CValueTables::PositionOf(binding.m_list, nValue));
+        if (binding.m_list == CValueTables::List::OutputRate)
+            binding.m_pList->setEditText(QString::number(nValue));
+        if (binding.m_list == CValueTables::List::LinearPoints)
+            ShowLinearPoints();
+    }
+    for (const FieldBinding& binding : Fields(*m_pUi))
+        if (mnemonic == binding.m_pszMnemonic)
+            binding.m_pEdit->setText(QString::number(nValue));
+}
+
+void CParamSettingsDialog::ShowIdentification(const QByteArray& text)
+{
+    m_record.m_strIdentification = text.left(CModuleReply::kMaxIdentificationLen);
+    const QList<QByteArray> fields = CModuleReply::IdentificationFields(text);
+    const QList<QLineEdit*> edits = {m_pUi->editIdn1, m_pUi->editIdn2, m_pUi->editIdn3,
+                                     m_pUi->editIdn4};
+    for (int i = 0; i < edits.size(); ++i)
+        edits[i]->setText(CGbkCodec::Decode(fields.value(i)));
+}
+
+void CParamSettingsDialog::ShowRecord()
+{
+    for (const ListBinding& binding : Lists(*m_pUi))
+        ShowValue(binding.m_pszMnemonic, *m_record.Field(binding.m_pszMnemonic));
+    for (const FieldBinding& binding : Fields(*m_pUi))
+        ShowValue(binding.m_pszMnemonic, *m_record.Field(binding.m_pszMnemonic));
+    ShowIdentification(m_record.m_strIdentification);
+    ShowLinearPoints();
+}
+
+void CParamSettingsDialog::ShowLinearPoints()
+{
+    const QList<QLineEdit*> points = PointFields(*m_pUi);
+    const QList<QLabel*> labels = {m_pUi->labelRlc0, m_pUi->labelRlc1, m_pUi->labelRlc2,
+                                   m_pUi->labelRlc3, m_pUi->labelRlc4, m_pUi->labelRlc5,
+                                   m_pUi->labelRlc6, m_pUi->labelRlc7};
+    for (int i = 4; i < 8; ++i) {
+        points[i]->setVisible(m_record.m_nRln > i);
+        labels[i]->setVisible(m_record.m_nRln > i);
+    }
+}
+
+void CParamSettingsDialog::OnReadFinished(int nAddress, bool bComplete)
+{
+    m_bModuleRead = bComplete;
+    if (!bComplete)
+        return;
+    ShowUnit();
+    m_pUi->editNewAddress->setText(QString::number(nAddress));
+}
+
+void CParamSettingsDialog::OnScanFinished(const QList<int>& arrFound)
+{
+    m_arrFound = arrFound;
+    m_pUi->buttonScan->setText(QString::fromUtf8(kScanCaption));
+    if (arrFound.isEmpty())
+        return;
+    Select(arrFound.first());
+    m_pUi->editNewAddress->setText(QString::number(arrFound.first()));
+}
+
+void CParamSettingsDialog::ImportParams()
+{
+    const QString strPath =
+        QFileDialog::getOpenFileName(this, QString(), QString(), QStringLiteral("(*.stp);;(*.*)"));
+    if (!strPath.isEmpty())
+        ImportFrom(strPath);
+}
+
+void CParamSettingsDialog::ExportParams()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString strName = QStringLiteral("%1_%2_%3_%4_%5.stp")
+                                .arg(now.date().year())
+                                .arg(now.date().month())
+                                .arg(now.date().day())
+                                .arg(now.time().hour())
+                                .arg(now.time().minute());
+    const QString strPath =
+        QFileDialog::getSaveFileName(this, QString(), strName, QStringLiteral("(*.stp)"));
+    if (!strPath.isEmpty())
+        ExportTo(strPath);
+}
+
+bool CParamSettingsDialog::ExportTo(const QString& strPath)
+{
+    QString strError;
+    if (CParamFile::Export(strPath, m_record, m_state, strError))
+        return true;
+    Context().ShowMessage(QStringLiteral("导出参数失败: %1").arg(strError));
+    return false;
+}
+
+bool CParamSettingsDialog::ImportFrom(const QString& strPath)
+{
+    ModuleParamRecord record;
+    PageDisplayState state;
+    QString strError;
+    if (!CParamFile::Import(strPath, record, state, strError)) {
+        Context().ShowMessage(QStringLiteral("导入参数失败: %1").arg(strError));
+        return false;
+    }
+    // The recording flag and the found addresses stay the page's own.
+    state.m_bRecording = m_state.m_bRecording;
+    m_record = record;
+    m_state = state;
+    Select(state.m_nSelectedAddress);
+    m_worker.SetStatistics({state.m_nMaximum, state.m_nMinimum, state.m_nDifference});
+    m_worker.m_bRestartStatistics = state.m_bRestartStatistics != 0 ? 1 : 0;
+    m_pUi->comboUnit->setCurrentIndex(state.m_nUnit);
+    m_pUi->comboDivision->setCurrentIndex(state.m_nDivision);
+    m_pUi->comboDecimal->setCurrentIndex(state.m_nDecimals);
+    // Fields too: a field keeping its old text would undo the import when left.
+    ShowRecord();
+    m_pUi->editNewAddress->setText(QString::number(state.m_nNewAddress));
+    m_pUi->editMaximum->setText(QString::number(state.m_nMaximum));
+    m_pUi->editMinimum->setText(QString::number(state.m_nMinimum));
+    m_pUi->editDifference->setText(QString::number(state.m_nDifference));
+    ShowUnit();
+    return true;
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "curves/RecordingFile.h"
+#include "params/ModuleParamRecord.h"
+#include "params/ParamRequest.h"
+#include "params/WeightReading.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+class CPageContext;
+
+// The parameter page's worker: polls the selected module's weight and carries
+// out the page's requests between two readings. It touches no widget; it
+// reports through its signals, which the page receives queued on the UI thread.
+//
+// One request slot: a request posted before the worker takes the previous one
+// replaces it; one posted while an operation runs is taken right after it.
+class CParamWorker : public QObject
+{
+    Q_OBJECT
+public:
+    // The display repaints at most this often; statistics and recording take
+    // every reading.
+    static constexpr int kDisplayIntervalMs = 40;
+
+    explicit CParamWorker(CPageContext& context, QObject* parent = nullptr);
+    ~CParamWorker() override;
+
+    // UI thread. False, with nothing changed, while the bus port is closed or
+    // after Shutdown. Starts the worker when none runs.
+    bool PostRequest(const ParamRequest& request);
+    // The record a save writes: a copy taken when the save is posted.
+    bool PostSave(const ParamRequest& request, const ModuleParamRecord& record);
+    // The address polled between requests.
+    void SetPollAddress(int nAddress) { m_nPollAddress = nAddress; }
+    // Page hidden: the worker finishes its operation (a read ends at its next
+    // command) and ends.
+    void Stop() { m_bStop = true; }
+    // Window closing: every sequence ends at its next command; joins the thread.
+    void Shutdown();
+    bool IsRunning() const { return m_bRunning.load(); }
+
+    void SetStatistics(const CWeightReading::Statistics& statistics);
+
+    // Recording: the file opens on the UI thread and the flag goes on after it;
+    // the worker checks flag and file under the same lock it writes under, so
+    // no record is written after StopRecording returns.
+    bool StartRecording(const QString& strPath, int& nError);
+    void StopRecording();
+    bool IsRecording() const;
+
+    std::atomic<int> m_bRestartStatistics{1};
+    std::atomic<int> m_bScanContinue{1};
+
+Q_SIGNALS:
+    void CellText(int nAddress, const QString& strText);
+    void ProgressShown(const QString& strText);
+    void ProgressCleared();
+    void ValueRead(const QByteArray& mnemonic, int nValue);
+    void IdentificationRead(const QByteArray& text);
+    void ReadFinished(int nAddress, bool bComplete);
+    void ScanFinished(const QList<int>& arrFound);
+    void TareRead(int nTare);
+    void Reading(int nValue, int nMaximum, int nMinimum, int nDifference);
+
+private:
+    void Run();
+    void Step();
+    void Carry(const ParamRequest& request);
+    void WeightReading(int nAddress);
+    void ReadParameters(int nAddress);
+    void Scan();
+    void ChangeAddress(int nOldAddress, int nNewAddress);
+    void Save(int nAddress);
+    // Waits up to nMs, less when a request comes or the worker is stopped.
+    void Pause(int nMs);
+    void Message(const QString& strText);
+
+    CPageContext& m_context;
+    std::thread m_thread;
+    std::mutex m_lifeMutex; // start and end of the thread against PostRequest
+    std::atomic<bool> m_bRunning{false};
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bShutdown{false};
+    std::atomic<quint32> m_nRequest{0};
+    std::atomic<int> m_nPollAddress{0};
+
+    std::mutex m_saveMutex;
+    ModuleParamRecord m_saveRecord;
+
+    std::mutex m_statisticsMutex;
+    CWeightReading::Statistics m_statistics;
+    std::chrono::steady_clock::time_point m_tLastShown;
+
+    mutable std::mutex m_recordMutex;
+    CRecordingFile m_recording;
+    bool m_bRecording = false;
+};

@@ -1,0 +1,365 @@
+#include "TestPageContext.h"
+
+#include "params/ParamFile.h"
+#include "params/ParamSettingsDialog.h"
+#include "uikit/WBButton.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+SimOptions Modules(const QList<int>& arrAddresses)
+{
+    SimOptions options;
+    options.m_arrAddresses = arrAddresses;
+    return options;
+}
+
+} // namespace
+
+// The parameter page on the simulator, judged by what a user sees and by the
+// frames on the wire.
+class ParamPageTest : public QObject
+{
+    Q_OBJECT
+
+    template <class T> static T* Child(QWidget& page, const char* pszName)
+    {
+        T* pChild = page.findChild<T*>(QLatin1String(pszName));
+        if (!pChild)
+            qFatal("no child %s", pszName);
+        return pChild;
+    }
+    static QString Cell(QWidget& page, int nAddress)
+    {
+        return Child<QTableWidget>(page, "gridBus")->item(nAddress % 8, nAddress / 8)->text();
+    }
+    static QString Text(QWidget& page, const char* pszName)
+    {
+        if (auto* pEdit = page.findChild<QLineEdit*>(QLatin1String(pszName)))
+            return pEdit->text();
+        if (auto* pLabel = page.findChild<QLabel*>(QLatin1String(pszName)))
+            return pLabel->text();
+        if (auto* pList = page.findChild<QComboBox*>(QLatin1String(pszName)))
+            return pList->currentText();
+        return Child<QPushButton>(page, pszName)->text();
+    }
+    static void Click(QWidget& page, const char* pszName)
+    {
+        QTest::mouseClick(Child<QPushButton>(page, pszName), Qt::LeftButton);
+    }
+    static void ClickCell(QWidget& page, int nAddress)
+    {
+        QTableWidget* pGrid = Child<QTableWidget>(page, "gridBus");
+        const QRect rc = pGrid->visualItemRect(pGrid->item(nAddress % 8, nAddress / 8));
+        QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {}, rc.center());
+    }
+    // Types into a field and leaves it. The offscreen platform moves no real
+    // focus, so leaving is the field's own notification.
+    static void Type(QWidget& page, const char* pszName, const QString& strText)
+    {
+        QLineEdit* pEdit = Child<QLineEdit>(page, pszName);
+        pEdit->selectAll();
+        pEdit->insert(strText);
+        Q_EMIT pEdit->editingFinished();
+    }
+    static bool LogHas(CTestPageContext& context, const QByteArray& frame)
+    {
+        return context.Simulator().Bus().FrameLog().contains(frame);
+    }
+
+private Q_SLOTS:
+    void startsWithTheDefaults()
+    {
+        CTestPageContext context(Modules({3}));
+        CParamSettingsDialog page(context);
+        for (int i : {0, 7, 22, 31})
+            QCOMPARE(Cell(page, i), QStringLiteral("ADR %1").arg(i));
+        const QList<QPair<const char*, const char*>> expected = {
+            {"comboUnit", "g"},
+            {"comboDivision", "1"},
+            {"comboDecimal", "xxxxxxx."},
+            {"comboFmd", "标准滤波"},
+            {"comboAsf", "20Hz"},
+            {"comboZtr", "OFF"},
+            {"comboZts", "0.5d/s"},
+            {"comboZse", "OFF"},
+            {"comboStr", "OFF"},
+            {"comboCsm", "OFF"},
+            {"comboChp", "OFF"},
+            {"comboRle", "OFF"},
+            {"comboGan", "1倍"},
+            {"comboRln", "4"},
+            {"comboIcr", "0"},
+            {"labelWeight", "请选择AD地址或总线扫描"},
+            {"buttonScan", "总线扫描"},
+            {"buttonGrossNet", "毛重"},
+            {"buttonRecord", "保存数据"},
+            {"editRlc3", "150000"},
+            {"labelUnit", ""}};
+        for (const auto& [pszName, pszText] : expected)
+            QVERIFY2(Text(page, pszName) == QString::fromUtf8(pszText), pszName);
+        QVERIFY(Child<QLineEdit>(page, "editRlc3")->isVisibleTo(&page));
+        QVERIFY(!Child<QLineEdit>(page, "editRlc4")->isVisibleTo(&page));
+
+        // The port is closed: requests are dropped and no worker starts.
+        Click(page, "buttonTare");
+        QVERIFY(!page.Worker().IsRunning());
+        QVERIFY(context.Simulator().Bus().FrameLog().isEmpty());
+    }
+
+    void gridClickReadsTheModuleIntoThePage()
+    {
+        CTestPageContext context(Modules({3, 22}));
+        CParamSettingsDialog page(context);
+        page.show();
+        QVERIFY(context.IsPortOpen());
+        ClickCell(page, 22); // column 2, row 6
+        QCOMPARE(context.m_nCurAddress.load(), 22);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 22), QStringLiteral("ADR 22 OK"), 20000);
+        QVERIFY(LogHas(context, "S22;FMD?;"));
+        QCOMPARE(Text(page, "editAdi"), QStringLiteral("10"));
+        QCOMPARE(Text(page, "editCoc"), QStringLiteral("100"));
+        QCOMPARE(Text(page, "comboAsf"), QStringLiteral("3Hz"));
+        QCOMPARE(Text(page, "comboIcr"), QStringLiteral("120"));
+        QCOMPARE(Text(page, "comboGan"), QStringLiteral("128倍"));
+        QCOMPARE(Text(page, "editLwt"), QStringLiteral("920000"));
+        QCOMPARE(Text(page, "editIdn1"), QStringLiteral("ADM"));
+        QCOMPARE(Text(page, "editIdn3"), QStringLiteral("2400022"));
+        QCOMPARE(Text(page, "editNewAddress"), QStringLiteral("22"));
+        QVERIFY(page.IsModuleRead());
+        QCOMPARE(page.Record().m_nLdw, 120000);
+        QCOMPARE(Text(page, "labelUnit"), QStringLiteral("g"));
+        // Polling follows: readings fill the display in its large font.
+        QTRY_VERIFY_WITH_TIMEOUT(LogHas(context, "S22;MSV?;"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Text(page, "editMaximum") != QStringLiteral("0"), 10000);
+
+        // A cell with no module: the cell falls back, "Time Out" is shown.
+        ClickCell(page, 5);
+        QTRY_COMPARE_WITH_TIMEOUT(context.Messages(), QStringList{QStringLiteral("Time Out")},
+                                  20000);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 5), QStringLiteral("ADR 5"), 10000);
+        QVERIFY(!page.IsModuleRead());
+    }
+
+    void scanSelectsTheFirstModuleAndReadsIt()
+    {
+        CTestPageContext context(Modules({3, 17}));
+        CParamSettingsDialog page(context);
+        page.show();
+        Click(page, "buttonScan");
+        QCOMPARE(Text(page, "buttonScan"), QStringLiteral("停止扫描"));
+        QTRY_COMPARE_WITH_TIMEOUT(Text(page, "buttonScan"), QStringLiteral("总线扫描"), 30000);
+        QCOMPARE(page.FoundAddresses(), (QList<int>{3, 17}));
+        QCOMPARE(Cell(page, 17), QStringLiteral("ADR 17 OK"));
+        QCOMPARE(Cell(page, 4), QStringLiteral("ADR 4 --"));
+        QCOMPARE(context.m_nCurAddress.load(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 3), QStringLiteral("ADR 3 OK"), 20000);
+        QVERIFY(page.IsModuleRead());
+    }
+
+    void requestsKeepTheirAddressAndAreNotLost()
+    {
+        CTestPageContext context(Modules({3, 17}));
+        CParamSettingsDialog page(context);
+        page.show();
+        ClickCell(page, 3);
+        // Clicked again mid-read: the read of 3 goes on at 3, then 17 is read.
+        QTRY_VERIFY_WITH_TIMEOUT(LogHas(context, "S03;ADI?;"), 10000);
+        ClickCell(page, 17);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 17), QStringLiteral("ADR 17 OK"), 20000);
+        QCOMPARE(Cell(page, 3), QStringLiteral("ADR 3 OK"));
+        const QList<QByteArray> frames = context.Simulator().Bus().FrameLog();
+        const qsizetype nLastOf3 = frames.indexOf("S03;IDN?;");
+        QVERIFY(nLastOf3 > 0);
+        for (qsizetype i = frames.indexOf("S03;FMD?;"); i < nLastOf3; ++i)
+            QVERIFY2(frames[i].startsWith("S03;"), frames[i].constData());
+        QCOMPARE(page.Record().m_strIdentification.mid(20, 7), QByteArray("2400017"));
+
+        // Left and shown again while the worker ends: the read it posts runs.
+        context.Simulator().Bus().ClearFrameLog();
+        page.hide();
+        page.show();
+        QTRY_VERIFY_WITH_TIMEOUT(LogHas(context, "S17;IDN?;"), 20000);
+    }
+
+    void tareAndGrossNet()
+    {
+        CTestPageContext context(Modules({3}));
+        CParamSettingsDialog page(context);
+        page.show();
+        ClickCell(page, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 3), QStringLiteral("ADR 3 OK"), 20000);
+        Click(page, "buttonTare");
+        QTRY_VERIFY_WITH_TIMEOUT(LogHas(context, "S03;TAR;"), 10000);
+        CSimModule::Params current, stored;
+        bool bUnlocked = false, bNet = false;
+        QTRY_VERIFY_WITH_TIMEOUT(Text(page, "editTav") != QStringLiteral("0"), 10000);
+        QVERIFY(context.Simulator().Bus().Snapshot(3, current, stored, bUnlocked, bNet));
+        QCOMPARE(Text(page, "editTav"), QString::number(current.m_nTav));
+        // The record follows, so a save does not restore the old tare.
+        QCOMPARE(page.Record().m_nTav, current.m_nTav);
+
+        Click(page, "buttonGrossNet");
+        QCOMPARE(Text(page, "buttonGrossNet"), QStringLiteral("净重"));
+        QTRY_VERIFY_WITH_TIMEOUT(LogHas(context, "S03;TAS0;"), 10000);
+        Click(page, "buttonGrossNet");
+        QCOMPARE(Text(page, "buttonGrossNet"), QStringLiteral("毛重"));
+        QTRY_VERIFY_WITH_TIMEOUT(LogHas(context, "S03;TAS1;"), 10000);
+    }
+
+    void invalidFieldsSendNothing()
+    {
+        CTestPageContext context(Modules({3}));
+        CParamSettingsDialog page(context);
+        page.show();
+        ClickCell(page, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 3), QStringLiteral("ADR 3 OK"), 20000);
+        context.ClearRecorded();
+
+        Type(page, "editAdi", QStringLiteral("501"));
+        QCOMPARE(context.Messages().size(), 1);
+        QVERIFY(context.Messages().first().contains(QStringLiteral("500")));
+        QCOMPARE(page.Record().m_nAdi, 10);
+        context.Simulator().Bus().ClearFrameLog();
+        Click(page, "buttonSave");
+        QTest::qWait(300);
+        QVERIFY(!LogHas(context, "S03;FMD0;"));
+        QVERIFY(!LogHas(context, "S03;ADI501;"));
+
+        // Identification fields refuse what would end the write's argument.
+        Type(page, "editAdi", QStringLiteral("42"));
+        QCOMPARE(page.Record().m_nAdi, 42);
+        const QByteArray before = page.Record().m_strIdentification;
+        context.ClearRecorded();
+        Type(page, "editIdn2", QStringLiteral("a\";TDD1;"));
+        QCOMPARE(context.Messages().size(), 1);
+        QCOMPARE(page.Record().m_strIdentification, before);
+        Type(page, "editIdn2", QStringLiteral("一二三四五六七八"));
+        QCOMPARE(context.Messages().size(), 2);
+        QCOMPARE(page.Record().m_strIdentification, before);
+        Type(page, "editIdn2", QStringLiteral("秤台七"));
+        QCOMPARE(context.Messages().size(), 2);
+        QVERIFY(page.Record().m_strIdentification.startsWith("ADM,\xB3\xD3\xCC\xA8\xC6\xDF,"));
+
+        // A valid page saves all sixteen steps with the edited values.
+        context.Simulator().Bus().ClearFrameLog();
+        Click(page, "buttonSave");
+        QTRY_VERIFY_WITH_TIMEOUT(LogHas(context, "S03;TDD1;"), 20000);
+        QVERIFY(LogHas(context, "S03;ADI42;"));
+        QVERIFY(LogHas(context, "S03;IDN\"\xB3\xD3\xCC\xA8\xC6\xDF\",\"2400003\";"));
+    }
+
+    void refusedStepsAndOccupiedAddressAreReported()
+    {
+        SimOptions options = Modules({3, 5});
+        options.m_faults.m_bZtsUnsupported = true;
+        CTestPageContext context(options);
+        CParamSettingsDialog page(context);
+        page.show();
+        ClickCell(page, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 3), QStringLiteral("ADR 3 OK"), 20000);
+        Click(page, "buttonSave");
+        QTRY_COMPARE_WITH_TIMEOUT(context.Messages(),
+                                  QStringList{QStringLiteral("参数保存失败: ZTS")}, 20000);
+        QVERIFY(LogHas(context, "S03;TDD1;"));
+
+        context.ClearRecorded();
+        context.Simulator().Bus().ClearFrameLog();
+        Type(page, "editNewAddress", QStringLiteral("5"));
+        Click(page, "buttonWriteAddress");
+        QTRY_COMPARE_WITH_TIMEOUT(context.Messages(), QStringList{QStringLiteral("地址5已被占用")},
+                                  20000);
+        QVERIFY(!LogHas(context, "S03;adr05;"));
+    }
+
+    void recordingFileOnlyWhileOpen()
+    {
+        CTestPageContext context(Modules({3}));
+        CParamSettingsDialog page(context);
+        QTemporaryDir dir;
+        QFile plain(dir.filePath("plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        QVERIFY(!page.StartRecording(dir.filePath("plain/below.dat")));
+        QCOMPARE(context.Messages(), QStringList{QStringLiteral("写文件错误,错误码:20")});
+        QCOMPARE(Text(page, "buttonRecord"), QStringLiteral("保存数据"));
+
+        page.show();
+        const QString strPath = dir.filePath("weights.dat");
+        QVERIFY(page.StartRecording(strPath));
+        QCOMPARE(Text(page, "buttonRecord"), QStringLiteral("停止保存"));
+        ClickCell(page, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(strPath).size() >= 12 * 5, 20000);
+        Click(page, "buttonRecord");
+        QCOMPARE(Text(page, "buttonRecord"), QStringLiteral("保存数据"));
+        const qint64 nSize = QFileInfo(strPath).size();
+        QCOMPARE(nSize % 12, 0);
+        QTest::qWait(200);
+        QCOMPARE(QFileInfo(strPath).size(), nSize); // nothing after the stop
+    }
+
+    void importFillsEveryFieldAndRefusesBadFiles()
+    {
+        CTestPageContext context(Modules({3}));
+        CParamSettingsDialog page(context);
+        QTemporaryDir dir;
+        ModuleParamRecord record;
+        record.m_nAdi = 77;
+        record.m_nIcr = 96;
+        record.m_nRln = 6;
+        record.m_nGan = 2;
+        record.m_strIdentification = "ADM,Imported       ,1234567,2.0";
+        PageDisplayState state;
+        state.m_nSelectedAddress = 9;
+        state.m_nUnit = 1;
+        state.m_nDivision = 2;
+        state.m_nDecimals = 3;
+        QString strError;
+        const QString strPath = dir.filePath("x.stp");
+        QVERIFY(CParamFile::Export(strPath, record, state, strError));
+        QVERIFY(page.ImportFrom(strPath));
+        QCOMPARE(Text(page, "editAdi"), QStringLiteral("77"));
+        QCOMPARE(Text(page, "comboIcr"), QStringLiteral("96"));
+        QCOMPARE(Text(page, "comboGan"), QStringLiteral("4倍"));
+        QCOMPARE(Text(page, "comboRln"), QStringLiteral("6"));
+        QCOMPARE(Text(page, "comboUnit"), QStringLiteral("Kg"));
+        QCOMPARE(Text(page, "comboDivision"), QStringLiteral("5"));
+        QCOMPARE(Text(page, "comboDecimal"), QStringLiteral("xxxx.xxx"));
+        QCOMPARE(Text(page, "editIdn2"), QStringLiteral("Imported       "));
+        QVERIFY(Child<QLineEdit>(page, "editRlc5")->isVisibleTo(&page));
+        QVERIFY(!Child<QLineEdit>(page, "editRlc6")->isVisibleTo(&page));
+        QCOMPARE(context.m_nCurAddress.load(), 9);
+        // Leaving a field now keeps the imported value.
+        Type(page, "editAdi", QStringLiteral("77"));
+        QCOMPARE(page.Record().m_nAdi, 77);
+
+        // A file that is one byte short changes nothing.
+        QFile file(strPath);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(515));
+        file.close();
+        QVERIFY(!page.ImportFrom(strPath));
+        QCOMPARE(context.Messages().size(), 1);
+        QCOMPARE(Text(page, "editAdi"), QStringLiteral("77"));
+
+        // Export writes what the page holds.
+        const QString strOut = dir.filePath("y.stp");
+        QVERIFY(page.ExportTo(strOut));
+        ModuleParamRecord back;
+        PageDisplayState backState;
+        QVERIFY(CParamFile::Import(strOut, back, backState, strError));
+        QCOMPARE(back, page.Record());
+        QCOMPARE(backState.m_nUnit, 1);
+        QVERIFY(!page.ExportTo(strOut + "/below.stp"));
+        QCOMPARE(context.Messages().size(), 2);
+    }
+};
+
+QTEST_MAIN(ParamPageTest)
+#include "ParamPageTest.moc"
