@@ -1,0 +1,104 @@
+#include "app/MainFrame.h"
+#include "app/TabSheet.h"
+#include "app/TolvexApp.h"
+#include "app/TolvexView.h"
+#include "terminal/ComAssistDialog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The terminal tab of the whole application on its simulated bus: what goes
+// out, what comes back, an archive, and the tab switch that resets the page.
+class TerminalSystemTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        m_pDir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_pDir->isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pDir->filePath(QStringLiteral("config"))));
+        m_strOldCwd = QDir::currentPath();
+        QDir::setCurrent(m_pDir->path());
+    }
+
+    void cleanup()
+    {
+        QDir::setCurrent(m_strOldCwd);
+        m_pDir.reset();
+    }
+
+    void terminalTabTalksToTheSimulatedBus()
+    {
+        CTolvexApp::Options options;
+        options.m_bSimulate = true;
+        auto pApp = std::make_unique<CTolvexApp>(options);
+        QString strError;
+        QVERIFY2(pApp->InitInstance(strError), qPrintable(strError));
+        CMainFrame* pFrame = pApp->MainFrame();
+        CTolvexView* pView = pFrame->View();
+        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+
+        QTabBar* pBar = pView->TabSheet()->TabBar();
+        QTest::mouseClick(pBar, Qt::LeftButton, {},
+                          pBar->tabRect(CTolvexView::kTabTerminal).center());
+        auto* pPage = qobject_cast<CComAssistDialog*>(pView->Page(CTolvexView::kTabTerminal));
+        QVERIFY(pPage != nullptr && pPage->isVisible());
+        QVERIFY(pView->IsPortOpen());
+
+        auto* pSend = pPage->findChild<QPlainTextEdit*>(QStringLiteral("editSend"));
+        auto* pReceive = pPage->findChild<QPlainTextEdit*>(QStringLiteral("editReceive"));
+        pSend->setFocus();
+        QTest::keyClicks(pSend, QStringLiteral("S01;ADR?;"));
+        QTest::keyClick(pSend, Qt::Key_Return);
+        QTRY_COMPARE(pReceive->toPlainText(), QStringLiteral("01\n"));
+        QCOMPARE(pPage->Port().ReceivedLog(), QByteArray("01\r\n"));
+        QTest::mouseClick(pPage->findChild<QRadioButton*>(QStringLiteral("radioHexDisplay")),
+                          Qt::LeftButton);
+        QCOMPARE(pReceive->toPlainText(), QStringLiteral("30 31 0D 0A "));
+        QTRY_COMPARE(pPage->findChild<QLabel*>(QStringLiteral("textSentCount"))->text(),
+                     QStringLiteral("9"));
+        QTRY_COMPARE(pPage->findChild<QLabel*>(QStringLiteral("textReceivedCount"))->text(),
+                     QStringLiteral("4"));
+
+        pPage->ArchiveReceive();
+        const QStringList arrArchives =
+            QDir(m_pDir->path()).entryList({QStringLiteral("*.txt")}, QDir::Files);
+        QCOMPARE(arrArchives.size(), 1);
+        QFile archive(m_pDir->filePath(arrArchives.first()));
+        QVERIFY(archive.open(QIODevice::ReadOnly));
+        QVERIFY(archive.readAll().startsWith("30 31 0D 0A "));
+        QVERIFY(pReceive->toPlainText().isEmpty());
+        QVERIFY(QFile::exists(m_pDir->filePath(QStringLiteral("Comassist.dat"))));
+
+        // Another tab and back: the page starts again from zero.
+        QTest::mouseClick(pBar, Qt::LeftButton, {},
+                          pBar->tabRect(CTolvexView::kTabParams).center());
+        QVERIFY(!pPage->isVisible());
+        QTest::mouseClick(pBar, Qt::LeftButton, {},
+                          pBar->tabRect(CTolvexView::kTabTerminal).center());
+        QVERIFY(pPage->isVisible());
+        QCOMPARE(pPage->Port().SentBytes(), 0u);
+        QCOMPARE(pPage->Port().ReceivedBytes(), 0u);
+        QCOMPARE(pPage->findChild<QLabel*>(QStringLiteral("textSentCount"))->text(),
+                 QStringLiteral("0"));
+
+        QVERIFY(pFrame->close());
+        pApp->ExitInstance();
+        QVERIFY(pApp->MainFrame() == nullptr);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    QString m_strOldCwd;
+};
+
+QTEST_MAIN(TerminalSystemTest)
+#include "TerminalSystemTest.moc"
