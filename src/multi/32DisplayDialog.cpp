@@ -64,7 +64,6 @@ C32DisplayDialog::C32DisplayDialog(CPageContext& context, QWidget* parent)
     connect(m_pWorker.get(), &CPatrolWorker::ReadDone, this, &C32DisplayDialog::OnReadDone);
     connect(m_pWorker.get(), &CPatrolWorker::CycleDone, this, &C32DisplayDialog::OnCycleDone);
     connect(m_pWorker.get(), &CPatrolWorker::Ended, this, &C32DisplayDialog::OnWorkerEnded);
-    connect(&context.BusLink(), &CBusLink::PortLost, this, &C32DisplayDialog::OnPortLost);
     m_recorder.SetFailureReporter(
         [this](const CPatrolRecorder::Failure& failure) { OnRecordFailure(failure); });
 
@@ -124,13 +123,6 @@ void C32DisplayDialog::OnWorkerEnded()
         m_bRestartWhenEnded = false;
         m_pWorker->Start();
     }
-}
-
-void C32DisplayDialog::OnPortLost()
-{
-    if (m_bShown)
-        Context().SetStatusText(
-            QString::fromUtf8("串口%1已断开").arg(Context().BusLink().OpenDevice()));
 }
 
 QString C32DisplayDialog::FormatValue(qint32 nValue, int nDecimals)

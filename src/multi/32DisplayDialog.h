@@ -68,7 +68,6 @@ private:
     void OnReadDone(int nAddress, bool bOk, qint32 nValue);
     void OnCycleDone(qint64 nElapsedMs);
     void OnWorkerEnded();
-    void OnPortLost();
     // Any thread: the first failure of a recording becomes one box on the UI thread.
     void OnRecordFailure(const CPatrolRecorder::Failure& failure);
     void StartPatrol();
