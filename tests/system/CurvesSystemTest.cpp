@@ -1,0 +1,127 @@
+#include "app/MainFrame.h"
+#include "app/TabSheet.h"
+#include "app/TolvexApp.h"
+#include "app/TolvexView.h"
+#include "curves/HistoryDialog.h"
+#include "curves/PlotDisplayDialog.h"
+#include "curves/RecordingReader.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+QByteArray ReadAll(const QString& strPath)
+{
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+} // namespace
+
+// The whole window on simulated modules: the real-time tab records while it
+// is shown, and the history tab draws the file it wrote.
+class CurvesSystemTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        m_pDir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_pDir->isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pDir->filePath(QStringLiteral("config"))));
+        m_strOldCwd = QDir::currentPath();
+        QDir::setCurrent(m_pDir->path());
+    }
+
+    void cleanup()
+    {
+        // The recordings land in the program folder: leave nothing behind there.
+        for (const QString& strPath : m_arrCreated)
+            QFile::remove(strPath);
+        m_arrCreated.clear();
+        QDir::setCurrent(m_strOldCwd);
+        m_pDir.reset();
+    }
+
+    void recordsOnTheRealTimeTabAndShowsItOnTheHistoryTab()
+    {
+        CTolvexApp::Options options;
+        options.m_bSimulate = true;
+        auto pApp = std::make_unique<CTolvexApp>(options);
+        QString strError;
+        QVERIFY2(pApp->InitInstance(strError), qPrintable(strError));
+        CMainFrame* pFrame = pApp->MainFrame();
+        CTolvexView* pView = pFrame->View();
+        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+        pView->m_nCurAddress = 3;
+
+        QTabBar* pBar = pView->TabSheet()->TabBar();
+        CPlotDisplayDialog* pPlotPage = pView->PlotPage();
+        QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(2).center());
+        QTRY_VERIFY_WITH_TIMEOUT(pPlotPage->IsRunning(), kWaitMs);
+        QTest::qWait(3000);
+        QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(3).center());
+        QTRY_VERIFY_WITH_TIMEOUT(!pPlotPage->IsRunning(), kWaitMs);
+        m_arrCreated << pPlotPage->DataPath() << pPlotPage->TextPath();
+        QVERIFY(pPlotPage->ValueCount() > 10);
+
+        std::vector<WeightRecord> arrRecords;
+        int nError = 0;
+        QVERIFY(CRecordingReader::Read(pPlotPage->DataPath(), arrRecords, nError));
+        QCOMPARE(int(arrRecords.size()), pPlotPage->ValueCount());
+        const QList<QByteArray> arrLines = ReadAll(pPlotPage->TextPath()).split('\n');
+        QCOMPARE(arrLines.size(), int(arrRecords.size()) + 1);
+        quint64 nPrevious = 0;
+        for (size_t i = 0; i < arrRecords.size(); ++i) {
+            const qint64 nMs =
+                (qint64(arrRecords[i].FileTime()) - WeightRecord::kUnixEpochFileTime) / 10000;
+            QCOMPARE(arrLines[int(i)] + '\n', WeightRecord::TextLine(arrRecords[i].m_nValue, nMs));
+            QVERIFY(arrRecords[i].FileTime() >= nPrevious);
+            nPrevious = arrRecords[i].FileTime();
+        }
+
+        // Dropped on the history tab, record 0 is the value at x 40.
+        CHistoryDialog* pHistory = pView->HistoryPage();
+        QVERIFY(pHistory->isVisible());
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(pPlotPage->DataPath())});
+        QDragEnterEvent enter(QPoint(200, 100), Qt::CopyAction, &data, Qt::NoButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&pHistory->Plot(), &enter);
+        QDropEvent drop(QPointF(200, 100), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&pHistory->Plot(), &drop);
+        QTRY_COMPARE_WITH_TIMEOUT(pHistory->RecordCount(), qint64(arrRecords.size()), kWaitMs);
+        QMouseEvent move(QEvent::MouseMove, QPointF(40, 100),
+                         pHistory->Plot().mapToGlobal(QPointF(40, 100)), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&pHistory->Plot(), &move);
+        QTRY_COMPARE_WITH_TIMEOUT(pFrame->MessageText(),
+                                  QStringLiteral("         当前值:%1").arg(arrRecords[0].m_nValue),
+                                  kWaitMs);
+
+        QVERIFY(pFrame->close());
+        pApp->ExitInstance();
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    QString m_strOldCwd;
+    QStringList m_arrCreated;
+};
+
+QTEST_MAIN(CurvesSystemTest)
+#include "CurvesSystemTest.moc"
