@@ -316,6 +316,45 @@ private Q_SLOTS:
                                     .arg(arrAddresses[i - 1])));
     }
 
+    // The port closed under the patrol (the terminal page, the serial
+    // settings): reads fail at the pace of their time-out and blank the cells;
+    // the next show opens the port again.
+    void closedPortBlanksCellsWithoutSpinning()
+    {
+        CPageRig rig;
+        rig.SetMaxAddress(3);
+        rig.m_page.show();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.m_page.CellText(1) != QStringLiteral("AD1:"), 10000);
+        int nReads = 0;
+        QObject::connect(&rig.m_page.Worker(), &CPatrolWorker::ReadDone, &rig.m_page,
+                         [&](int, bool, qint32) { ++nReads; });
+        rig.m_context.ClosePort();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.m_page.CellText(1), QStringLiteral("AD1:"), 5000);
+        nReads = 0;
+        QTest::qWait(1000);
+        QVERIFY2(nReads <= 12, qPrintable(QString::number(nReads)));
+        QVERIFY(nReads >= 1);
+        rig.m_page.hide();
+        rig.m_page.show();
+        QVERIFY(rig.m_context.IsPortOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.m_page.CellText(1) != QStringLiteral("AD1:"), 10000);
+        rig.m_page.StopWorker();
+    }
+
+    void unpluggedAdapterEndsInBlankCells()
+    {
+        CPageRig rig;
+        rig.SetMaxAddress(3);
+        rig.m_page.show();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.m_page.CellText(3) != QStringLiteral("AD3:"), 10000);
+        rig.m_context.Simulator().Stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.m_context.IsPortOpen(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.m_page.CellText(3), QStringLiteral("AD3:"), 5000);
+        QVERIFY(rig.m_page.Worker().IsRunning());
+        rig.m_page.StopWorker();
+        QVERIFY(!rig.m_page.Worker().IsRunning());
+    }
+
     void closingWhileRecordingLeavesWholeFiles()
     {
         QTemporaryDir dir;
