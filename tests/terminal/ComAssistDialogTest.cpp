@@ -442,6 +442,28 @@ private Q_SLOTS:
         QCOMPARE(f.SendArea()->toPlainText(), QStringLiteral("ab"));
     }
 
+    void writesFromAnotherThreadAreCountedAndSent()
+    {
+        // A script thread and the user send at once: no count is lost and
+        // every byte reaches the line.
+        CRawPty pty;
+        PageFixture f;
+        f.UsePty(pty);
+        f.page.show();
+        std::thread script([&] {
+            for (int i = 0; i < 500; ++i)
+                f.page.SendTextData("s");
+        });
+        for (int i = 0; i < 500; ++i)
+            f.page.SendByteData("u");
+        script.join();
+        QCOMPARE(f.page.Port().SentBytes(), 1000u);
+        QByteArray wire;
+        QTRY_VERIFY((wire += pty.ReadAvailable()).size() >= 1000);
+        QCOMPARE(wire.count('s'), 500);
+        QCOMPARE(wire.count('u'), 500);
+    }
+
     void nothingReceivedWhileHiddenReachesThePage()
     {
         PageFixture f;
