@@ -1,6 +1,7 @@
 // Measured-value reads per second on one simulated module, against the wire
 // limit of the line: (command + reply bytes) x 11 bits / baud + turnaround.
 // Runs tolvex-sim as its own process so the CPU time measured is the tool's.
+// Then the CPU the link takes after the device hangs up.
 #include "link/BusLink.h"
 
 #include <QCoreApplication>
@@ -86,6 +87,77 @@ bool RunAt(const QString& strSim, int nBaud, double dTurnaroundMs, double dSecon
     return true;
 }
 
+double Ms(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The simulator is killed (its pseudo-terminal's other end closes, as an
+// unplugged adapter hangs up) while a read waits for its reply (bInFlight) or
+// while the link only routes raw traffic, as the terminal page does.
+bool HangUp(const QString& strSim, bool bInFlight)
+{
+    QProcess sim;
+    sim.start(strSim, {QStringLiteral("--modules"), QStringLiteral("1"), QStringLiteral("--fault"),
+                       QStringLiteral("delay=5000")});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000))
+        return false;
+    const QString strDevice = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    CBusLink link;
+    link.SetDeviceResolver([strDevice](int) { return strDevice; });
+    if (!link.OpenPort(ComSettings()))
+        return false;
+    std::atomic<qint64> nLostAt{0};
+    QObject::connect(
+        &link, &CBusLink::PortLost, &link,
+        [&] { nLostAt = std::chrono::steady_clock::now().time_since_epoch().count(); },
+        Qt::DirectConnection);
+    if (!bInFlight) {
+        link.SetTerminalReceiver([](const QByteArray&) {});
+        link.m_bTerminalShown = 1;
+    }
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point tKilled;
+    std::thread killer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        tKilled = Clock::now();
+        sim.kill();
+    });
+    Clock::time_point tReadEnd;
+    if (bInFlight) {
+        // Every reply comes 5 s late: only the hang-up can end this read early.
+        qint32 nValue = 0;
+        link.ReadMeasuredValue(1, nValue, 6, 5000);
+        tReadEnd = Clock::now();
+    }
+    killer.join();
+    const double dReadMs = Ms(tReadEnd - tKilled);
+    sim.waitForFinished(5000);
+    const Clock::time_point tGiveUp = Clock::now() + std::chrono::seconds(3);
+    while (nLostAt.load() == 0 && Clock::now() < tGiveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (nLostAt.load() == 0) {
+        std::printf("hang-up %s: not seen within 3 s\n", bInFlight ? "in a read" : "raw");
+        return false;
+    }
+    const double dSeenMs = Ms(Clock::time_point(Clock::duration(nLostAt.load())) - tKilled);
+    const double dCpuStart = CpuSeconds();
+    const Clock::time_point tStart = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const double dCpu =
+        (CpuSeconds() - dCpuStart) / std::chrono::duration<double>(Clock::now() - tStart).count();
+    if (bInFlight)
+        std::printf("hang-up during a read: seen after %.1f ms, the read failed after %.1f ms "
+                    "(time-out 5000 ms), CPU over the next second %.2f %% of one core\n",
+                    dSeenMs, dReadMs, 100.0 * dCpu);
+    else
+        std::printf("hang-up with raw traffic only: seen after %.1f ms, CPU over the next second "
+                    "%.2f %% of one core\n",
+                    dSeenMs, 100.0 * dCpu);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -95,5 +167,7 @@ int main(int argc, char** argv)
     const double dSeconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 5.0;
     bool bOk = RunAt(strSim, 19200, 1.0, dSeconds);
     bOk = RunAt(strSim, 115200, 1.0, dSeconds) && bOk;
+    bOk = HangUp(strSim, true) && bOk;
+    bOk = HangUp(strSim, false) && bOk;
     return bOk ? 0 : 1;
 }

@@ -189,9 +189,11 @@ void CBusLink::SendBytes(const QByteArray& bytes)
     if (!IsPortOpen())
         return;
     m_nQueuedOutput += bytes.size();
+    // The port's count goes up before the queued one goes down, so that the
+    // sum never reads 0 while bytes are on their way.
     RunQueued(m_pWorker, [this, bytes] {
-        m_nQueuedOutput -= bytes.size();
         m_pWorker->Write(bytes);
+        m_nQueuedOutput -= bytes.size();
     });
 }
 
@@ -247,8 +249,8 @@ bool CBusLink::Transact(const QByteArray& command, int nExpectedLen, int nTimeou
     if (IsPortOpen()) {
         m_nQueuedOutput += command.size();
         RunQueued(m_pWorker, [this, nTicket, command, nExpectedLen] {
-            m_nQueuedOutput -= command.size();
             m_pWorker->StartExchange(nTicket, command, nExpectedLen);
+            m_nQueuedOutput -= command.size();
         });
     }
     std::unique_lock lock(m_replyMutex);

@@ -1,4 +1,3 @@
-#include "link/BusLink.h"
 #include "settings/ParamsManager.h"
 #include "settings/PortMap.h"
 
@@ -151,14 +150,18 @@ private Q_SLOTS:
         QProcess sim;
         const QString strDevice = StartSim(sim, {"--modules", "1"});
         QVERIFY(!strDevice.isEmpty());
-        CBusLink holder;
-        holder.SetDeviceResolver([strDevice](int) { return strDevice; });
-        QVERIFY(holder.OpenPort(ComSettings()));
+        // Another program reads values until it is stopped.
+        QProcess holder;
+        holder.start(BinPath("tolvex-cli"), {"--port", strDevice, "msv", "1", "-n", "0"});
+        QVERIFY(holder.waitForStarted(10000));
+        QVERIFY(holder.waitForReadyRead(10000));
         const Result held = Cli({"--port", strDevice, "scan"});
         QCOMPARE(held.m_nExit, 2);
-        QVERIFY2(held.m_strErr.startsWith(strDevice + ": cannot open: in use"),
-                 qPrintable(held.m_strErr));
-        holder.ClosePort();
+        QCOMPARE(held.m_strErr, QStringLiteral("%1: cannot open: in use by pid %2 (tolvex-cli)\n")
+                                    .arg(strDevice)
+                                    .arg(holder.processId()));
+        holder.terminate();
+        QVERIFY(holder.waitForFinished(10000));
         QCOMPARE(Cli({"--port", strDevice, "scan", "--last", "1"}).m_strOut, QStringLiteral("1\n"));
         sim.terminate();
         QVERIFY(sim.waitForFinished(10000));
@@ -177,20 +180,22 @@ private Q_SLOTS:
         const QString strDevice = StartSim(sim, {"--modules", "1"});
         QVERIFY(!strDevice.isEmpty());
         QProcess cli;
-        cli.start(BinPath("tolvex-cli"), QStringList{"--port", strDevice} + command);
+        cli.setReadChannel(QProcess::StandardError);
+        cli.start(BinPath("tolvex-cli"), QStringList{"-v", "--port", strDevice} + command);
         QVERIFY(cli.waitForStarted(10000));
-        // Values flow (msv), or the raw reply has arrived (send): then the device goes.
-        if (command.first() == "msv")
-            QVERIFY(cli.waitForReadyRead(10000));
-        else
-            QTest::qWait(500);
+        // Once the log shows the frame on its way, the device goes.
+        QByteArray err;
+        while (!err.contains("sent 53 30 31 3B 4D 53 56 3F 3B") && cli.waitForReadyRead(10000))
+            err += cli.readAll();
+        QVERIFY2(err.contains("sent 53 30 31 3B 4D 53 56 3F 3B"), err.constData());
         sim.kill();
         QVERIFY(sim.waitForFinished(10000));
         // Ends by itself long before its count or wait would end it.
         QVERIFY2(cli.waitForFinished(30000), "the command went on after the device vanished");
         QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
         QCOMPARE(cli.exitCode(), 1);
-        const QString strErr = QString::fromUtf8(cli.readAllStandardError());
+        const QString strErr = QString::fromUtf8(err + cli.readAllStandardError());
+        QVERIFY2(strErr.contains("tolvex.link: hang-up on " + strDevice), qPrintable(strErr));
         QVERIFY2(strErr.endsWith(strDevice + ": device lost: " + qt_error_string(EIO) + "\n"),
                  qPrintable(strErr));
         QCOMPARE(strErr.count("device lost"), 1);

@@ -77,13 +77,14 @@ public:
 private:
     static void Handle(QtMsgType, const QMessageLogContext& context, const QString& strMessage)
     {
-        if (s_pCapture && qstrcmp(context.category, "tolvex.link") == 0) {
-            std::lock_guard lock(s_pCapture->m_mutex);
-            s_pCapture->m_arrLines.append(strMessage);
+        CLinkLogCapture* pCapture = s_pCapture.load();
+        if (pCapture && qstrcmp(context.category, "tolvex.link") == 0) {
+            std::lock_guard lock(pCapture->m_mutex);
+            pCapture->m_arrLines.append(strMessage);
         }
     }
 
-    static inline CLinkLogCapture* s_pCapture = nullptr;
+    static inline std::atomic<CLinkLogCapture*> s_pCapture{nullptr};
     QtMessageHandler m_previous = nullptr;
     mutable std::mutex m_mutex;
     QStringList m_arrLines;
@@ -334,7 +335,7 @@ private Q_SLOTS:
         m_pLink->SetDeviceResolver([strSlave](int) { return strSlave; });
         QVERIFY(m_pLink->OpenPort(ComSettings()));
         QCOMPARE(m_pLink->PendingOutput(), 0);
-        const QByteArray block(256 * 1024, 'x');
+        const QByteArray block(4 * 1024 * 1024, 'x');
         m_pLink->SendBytes(block);
         QVERIFY(m_pLink->PendingOutput() > 0);
         QTest::qWait(200);
