@@ -137,9 +137,9 @@ int C2dPlot::SetMode(int nMode)
 
 void C2dPlot::SetHistoryData(int nCurve, const WeightRecord* pRecords, qint64 nCount)
 {
-    auto pData = std::make_shared<const CHistoryData>(
-        std::vector<WeightRecord>(pRecords, pRecords + std::max<qint64>(nCount, 0)));
-    SetHistoryData(nCurve, std::move(pData));
+    CRecordBuffer arrCopy(std::max<qint64>(nCount, 0));
+    std::copy(pRecords, pRecords + arrCopy.Count(), arrCopy.Data());
+    SetHistoryData(nCurve, std::make_shared<const CHistoryData>(std::move(arrCopy)));
 }
 
 void C2dPlot::SetHistoryData(int nCurve, std::shared_ptr<const CHistoryData> pRecords)

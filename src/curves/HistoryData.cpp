@@ -1,16 +1,28 @@
 #include "curves/HistoryData.h"
 
 #include <algorithm>
+#include <bit>
 
-CHistoryData::CHistoryData(std::vector<WeightRecord> arrRecords)
-    : m_arrRecords(std::move(arrRecords))
+CHistoryData::CHistoryData(CRecordBuffer arrRecords) : m_arrRecords(std::move(arrRecords))
 {
-    const size_t nBlock = size_t(1) << kFirstLevel;
+    Summarise();
+}
+
+CHistoryData::CHistoryData(const std::vector<WeightRecord>& arrRecords)
+    : m_arrRecords(qint64(arrRecords.size()))
+{
+    std::copy(arrRecords.begin(), arrRecords.end(), m_arrRecords.Data());
+    Summarise();
+}
+
+void CHistoryData::Summarise()
+{
+    const qint64 nBlock = qint64(1) << kFirstLevel;
     std::vector<Extremes> arrLevel;
-    arrLevel.reserve(m_arrRecords.size() / nBlock);
-    for (size_t i = 0; i + nBlock <= m_arrRecords.size(); i += nBlock) {
+    arrLevel.reserve(size_t(m_arrRecords.Count() / nBlock));
+    for (qint64 i = 0; i + nBlock <= m_arrRecords.Count(); i += nBlock) {
         Extremes e{m_arrRecords[i].m_nValue, m_arrRecords[i].m_nValue};
-        for (size_t j = i + 1; j < i + nBlock; ++j) {
+        for (qint64 j = i + 1; j < i + nBlock; ++j) {
             e.m_nMin = std::min(e.m_nMin, m_arrRecords[j].m_nValue);
             e.m_nMax = std::max(e.m_nMax, m_arrRecords[j].m_nValue);
         }
@@ -37,15 +49,12 @@ void CHistoryData::MinMax(qint64 nFirst, qint64 nEnd, qint32& nMin, qint32& nMax
     nMin = nMax = Record(nFirst).m_nValue;
     qint64 i = nFirst;
     while (i < nEnd) {
-        // The largest summarised block that starts at i and ends by nEnd.
-        int nLevel = -1;
-        for (int k = int(m_arrLevels.size()) - 1; k >= 0; --k) {
-            const qint64 nSize = qint64(1) << (k + kFirstLevel);
-            if (i % nSize == 0 && i + nSize <= nEnd) {
-                nLevel = k;
-                break;
-            }
-        }
+        // The largest summarised block that starts at i and ends by nEnd:
+        // aligned to i's lowest set bit, no longer than what is left.
+        const int nAligned = i == 0 ? 62 : std::countr_zero(quint64(i));
+        const int nFits = 63 - std::countl_zero(quint64(nEnd - i));
+        const int nLevel =
+            std::min({nAligned, nFits, int(m_arrLevels.size()) - 1 + kFirstLevel}) - kFirstLevel;
         if (nLevel < 0) {
             nMin = std::min(nMin, Record(i).m_nValue);
             nMax = std::max(nMax, Record(i).m_nValue);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "curves/WeightRecord.h"
+#include "curves/RecordBuffer.h"
 
 #include <vector>
 
@@ -11,10 +11,11 @@ class CHistoryData
 {
 public:
     CHistoryData() = default;
-    explicit CHistoryData(std::vector<WeightRecord> arrRecords);
+    explicit CHistoryData(CRecordBuffer arrRecords);
+    explicit CHistoryData(const std::vector<WeightRecord>& arrRecords);
 
-    qint64 Count() const { return qint64(m_arrRecords.size()); }
-    const WeightRecord& Record(qint64 nIndex) const { return m_arrRecords[size_t(nIndex)]; }
+    qint64 Count() const { return m_arrRecords.Count(); }
+    const WeightRecord& Record(qint64 nIndex) const { return m_arrRecords[nIndex]; }
     // Seconds since 1970 of a record; false for a time no clock gives.
     bool Seconds(qint64 nIndex, qint64& nSeconds) const;
     // Smallest and largest value of the records [nFirst, nEnd), nFirst < nEnd <= Count().
@@ -29,6 +30,8 @@ private:
         qint32 m_nMax;
     };
 
-    std::vector<WeightRecord> m_arrRecords;
+    void Summarise();
+
+    CRecordBuffer m_arrRecords;
     std::vector<std::vector<Extremes>> m_arrLevels;
 };

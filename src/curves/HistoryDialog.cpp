@@ -28,14 +28,14 @@ void CHistoryDialog::OnRangeChanged()
 
 bool CHistoryDialog::Load(const QString& strFileName)
 {
-    std::vector<WeightRecord> arrRecords;
+    CRecordBuffer arrRecords;
     int nError = 0;
     if (!CRecordingReader::Read(strFileName, arrRecords, nError)) {
         Context().ShowMessage(QStringLiteral("读取文件出错!"));
         return false;
     }
     m_strFileName = strFileName;
-    m_nRecordCount = qint64(arrRecords.size());
+    m_nRecordCount = arrRecords.Count();
     m_plot.SetHistoryData(0, std::make_shared<const CHistoryData>(std::move(arrRecords)));
     SetZoom(m_nZoom);
     m_plot.update();

@@ -35,8 +35,7 @@ qint64 CRecordingReader::MaxCopyBytes()
     return qint64(nPages) * nPageSize / 2;
 }
 
-bool CRecordingReader::Read(const QString& strPath, std::vector<WeightRecord>& arrRecords,
-                            int& nError)
+bool CRecordingReader::Read(const QString& strPath, CRecordBuffer& arrRecords, int& nError)
 {
     // Non-blocking, so that a FIFO cannot hold the caller in open().
     const int nFd = ::open(QFile::encodeName(strPath).constData(),
@@ -67,16 +66,16 @@ bool CRecordingReader::Read(const QString& strPath, std::vector<WeightRecord>& a
         nError = EFBIG;
         return false;
     }
-    std::vector<WeightRecord> arrRead;
+    CRecordBuffer arrRead;
     try {
-        arrRead.resize(size_t(nCount));
+        arrRead = CRecordBuffer(nCount);
     } catch (const std::bad_alloc&) {
         nError = ENOMEM;
         return false;
     }
     // The count comes from the bytes obtained: a file cut short meanwhile
     // gives fewer records, never stale ones.
-    char* pBytes = reinterpret_cast<char*>(arrRead.data());
+    char* pBytes = reinterpret_cast<char*>(arrRead.Data());
     const qint64 nWanted = nCount * WeightRecord::kSize;
     qint64 nGot = 0;
     while (nGot < nWanted) {
@@ -91,9 +90,11 @@ bool CRecordingReader::Read(const QString& strPath, std::vector<WeightRecord>& a
             break;
         nGot += nRead;
     }
-    arrRead.resize(size_t(nGot / WeightRecord::kSize));
-    for (WeightRecord& record : arrRead)
-        record = WeightRecord::FromBytes(reinterpret_cast<const char*>(&record));
+    arrRead.Shrink(nGot / WeightRecord::kSize);
+    if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) {
+        for (qint64 i = 0; i < arrRead.Count(); ++i)
+            arrRead[i] = WeightRecord::FromBytes(reinterpret_cast<const char*>(&arrRead[i]));
+    }
     arrRecords = std::move(arrRead);
     nError = 0;
     return true;

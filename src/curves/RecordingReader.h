@@ -1,10 +1,8 @@
 #pragma once
 
-#include "curves/WeightRecord.h"
+#include "curves/RecordBuffer.h"
 
 #include <QString>
-
-#include <vector>
 
 // Reads a data file back as records, for the history page. The whole file is
 // copied and closed at once, so nothing that happens to it later can reach
@@ -20,7 +18,7 @@ public:
     // recorded into right now (its writer's lock), is not a regular file
     // (folder, FIFO, device: EINVAL), or is too large to copy (EFBIG past
     // kMaxRecords or half the physical memory).
-    static bool Read(const QString& strPath, std::vector<WeightRecord>& arrRecords, int& nError);
+    static bool Read(const QString& strPath, CRecordBuffer& arrRecords, int& nError);
 
     // Half the physical memory: the largest copy a load may make.
     static qint64 MaxCopyBytes();

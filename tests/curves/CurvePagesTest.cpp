@@ -132,14 +132,14 @@ void CCurvePagesTest::RealTimeRecordsWhatItPlots()
     const QString strDir = context.ProgramDirectory();
     QCOMPARE(page.DataPath(), strDir + "数据文件/202415_3_7_9.Dat");
     QCOMPARE(page.TextPath(), strDir + "文本文件/202415_3_7_9.txt");
-    std::vector<WeightRecord> arrRecords;
+    CRecordBuffer arrRecords;
     int nError = 0;
     QVERIFY(CRecordingReader::Read(page.DataPath(), arrRecords, nError));
-    QCOMPARE(QFileInfo(page.DataPath()).size(), qint64(arrRecords.size()) * 12);
-    QCOMPARE(int(arrRecords.size()), page.ValueCount());
+    QCOMPARE(QFileInfo(page.DataPath()).size(), qint64(arrRecords.Count()) * 12);
+    QCOMPARE(int(arrRecords.Count()), page.ValueCount());
     const QList<QByteArray> arrLines = ReadAll(page.TextPath()).split('\n');
-    QCOMPARE(arrLines.size(), int(arrRecords.size()) + 1);
-    for (size_t i = 0; i < arrRecords.size(); ++i) {
+    QCOMPARE(arrLines.size(), int(arrRecords.Count()) + 1);
+    for (qint64 i = 0; i < arrRecords.Count(); ++i) {
         const qint64 nMs =
             (qint64(arrRecords[i].FileTime()) - WeightRecord::kUnixEpochFileTime) / 10000;
         QVERIFY(nMs > nStart);
@@ -275,10 +275,10 @@ void CCurvePagesTest::ClosedPortIsNotSpunOn()
     page.hide();
     QTRY_VERIFY_WITH_TIMEOUT(!page.IsRunning(), kWaitMs);
     // What was recorded before the loss stays whole.
-    std::vector<WeightRecord> arrRecords;
+    CRecordBuffer arrRecords;
     int nError = 0;
     QVERIFY(CRecordingReader::Read(page.DataPath(), arrRecords, nError));
-    QVERIFY(int(arrRecords.size()) >= nValues);
+    QVERIFY(int(arrRecords.Count()) >= nValues);
     QCOMPARE(QFileInfo(page.DataPath()).size() % 12, 0);
 }
 

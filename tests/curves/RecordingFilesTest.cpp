@@ -161,11 +161,11 @@ void CRecordingFilesTest::ThreeValuesAgreeRecordByRecord()
     recording.Close();
     QCOMPARE(recording.TakeFailureToReport(), 0);
 
-    std::vector<WeightRecord> arrRecords;
+    CRecordBuffer arrRecords;
     int nError = -1;
     QVERIFY(CRecordingReader::Read(strProgram + "数据文件/202415_3_7_9.Dat", arrRecords, nError));
     QCOMPARE(nError, 0);
-    QCOMPARE(arrRecords.size(), size_t(3));
+    QCOMPARE(arrRecords.Count(), qint64(3));
     const QList<QByteArray> arrLines =
         ReadAll(strProgram + "文本文件/202415_3_7_9.txt").split('\n');
     QCOMPARE(arrLines.size(), 4); // three lines, each ending in CR LF
@@ -193,22 +193,22 @@ void CRecordingFilesTest::ReaderIgnoresTheRemainder()
         bytes.append(record, sizeof record);
     }
     WriteFile(strPath, bytes + "Z");
-    std::vector<WeightRecord> arrRecords;
+    CRecordBuffer arrRecords;
     int nError = 0;
     QVERIFY(CRecordingReader::Read(strPath, arrRecords, nError));
-    QCOMPARE(arrRecords.size(), size_t(2));
+    QCOMPARE(arrRecords.Count(), qint64(2));
     QCOMPARE(arrRecords[1].m_nValue, 101);
     QCOMPARE(arrRecords[1].FileTime(), WeightRecord::FileTimeFromUnixMs(1000));
 
     WriteFile(strPath, "short");
     QVERIFY(CRecordingReader::Read(strPath, arrRecords, nError));
-    QVERIFY(arrRecords.empty());
+    QVERIFY(arrRecords.Count() == 0);
 }
 
 void CRecordingFilesTest::ReaderRefusesWhatIsNotARegularFile()
 {
     QTemporaryDir dir;
-    std::vector<WeightRecord> arrRecords(1);
+    CRecordBuffer arrRecords(1);
     int nError = 0;
     QVERIFY(!CRecordingReader::Read(dir.path() + "/missing.Dat", arrRecords, nError));
     QCOMPARE(nError, ENOENT);
@@ -219,7 +219,7 @@ void CRecordingFilesTest::ReaderRefusesWhatIsNotARegularFile()
     // Would block for good if the reader waited for a writer.
     QVERIFY(!CRecordingReader::Read(strFifo, arrRecords, nError));
     QCOMPARE(nError, EINVAL);
-    QCOMPARE(arrRecords.size(), size_t(1)); // untouched by every refusal
+    QCOMPARE(arrRecords.Count(), qint64(1)); // untouched by every refusal
 }
 
 void CRecordingFilesTest::NameClashesMoveBothFilesOn()
@@ -306,14 +306,14 @@ void CRecordingFilesTest::RunningRecordingRefusesReaders()
     CRealTimeRecording recording;
     QVERIFY(recording.Open(dir.path() + "/"));
     QVERIFY(recording.Append(5));
-    std::vector<WeightRecord> arrRecords;
+    CRecordBuffer arrRecords;
     int nError = 0;
     QVERIFY(!CRecordingReader::Read(recording.DataPath(), arrRecords, nError));
     QCOMPARE(nError, EWOULDBLOCK);
     const QString strPath = recording.DataPath();
     recording.Close();
     QVERIFY(CRecordingReader::Read(strPath, arrRecords, nError));
-    QCOMPARE(arrRecords.size(), size_t(1));
+    QCOMPARE(arrRecords.Count(), qint64(1));
     QCOMPARE(arrRecords[0].m_nValue, 5);
 }
 
@@ -355,10 +355,10 @@ void CRecordingFilesTest::ShortWriteIsCutBackToTheLastRecord()
     QVERIFY(WIFEXITED(nStatus));
     QCOMPARE(WEXITSTATUS(nStatus), 0);
     QCOMPARE(QFileInfo(strPath).size(), 9 * 12);
-    std::vector<WeightRecord> arrRecords;
+    CRecordBuffer arrRecords;
     int nError = 0;
     QVERIFY(CRecordingReader::Read(strPath, arrRecords, nError));
-    QCOMPARE(arrRecords.size(), size_t(9));
+    QCOMPARE(arrRecords.Count(), qint64(9));
     for (int i = 0; i < 8; ++i)
         QCOMPARE(arrRecords[i].m_nValue, i + 1);
     QCOMPARE(arrRecords[8].m_nValue, 11);

@@ -79,14 +79,14 @@ private Q_SLOTS:
         m_arrCreated << pPlotPage->DataPath() << pPlotPage->TextPath();
         QVERIFY(pPlotPage->ValueCount() > 10);
 
-        std::vector<WeightRecord> arrRecords;
+        CRecordBuffer arrRecords;
         int nError = 0;
         QVERIFY(CRecordingReader::Read(pPlotPage->DataPath(), arrRecords, nError));
-        QCOMPARE(int(arrRecords.size()), pPlotPage->ValueCount());
+        QCOMPARE(int(arrRecords.Count()), pPlotPage->ValueCount());
         const QList<QByteArray> arrLines = ReadAll(pPlotPage->TextPath()).split('\n');
-        QCOMPARE(arrLines.size(), int(arrRecords.size()) + 1);
+        QCOMPARE(arrLines.size(), int(arrRecords.Count()) + 1);
         quint64 nPrevious = 0;
-        for (size_t i = 0; i < arrRecords.size(); ++i) {
+        for (qint64 i = 0; i < arrRecords.Count(); ++i) {
             const qint64 nMs =
                 (qint64(arrRecords[i].FileTime()) - WeightRecord::kUnixEpochFileTime) / 10000;
             QCOMPARE(arrLines[int(i)] + '\n', WeightRecord::TextLine(arrRecords[i].m_nValue, nMs));
@@ -104,7 +104,7 @@ private Q_SLOTS:
         QApplication::sendEvent(&pHistory->Plot(), &enter);
         QDropEvent drop(QPointF(200, 100), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(&pHistory->Plot(), &drop);
-        QTRY_COMPARE_WITH_TIMEOUT(pHistory->RecordCount(), qint64(arrRecords.size()), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(pHistory->RecordCount(), qint64(arrRecords.Count()), kWaitMs);
         QMouseEvent move(QEvent::MouseMove, QPointF(40, 100),
                          pHistory->Plot().mapToGlobal(QPointF(40, 100)), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);

@@ -1,0 +1,255 @@
+// The curve pages under load.
+//   realtime [SECONDS]: the real-time page polling one module of tolvex-sim
+//     (its own process, line timing at 115200 8E1, 1 ms turnaround): CPU of
+//     this process, repaints per second, and the UI thread's latency, as the
+//     lateness of a 10 ms probe timer.
+//   history [RECORDS]: a file of RECORDS records (10 million by default) on the
+//     history page: load to first paint done, then 1000 drag steps at zoom 1
+//     and at whole-file zoom, each step painted at once.
+#include "curves/HistoryDialog.h"
+#include "curves/PlotDisplayDialog.h"
+#include "link/BusLink.h"
+#include "uikit/PageContext.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double Percentile(std::vector<double> arr, double dP)
+{
+    if (arr.empty())
+        return 0.0;
+    std::sort(arr.begin(), arr.end());
+    return arr[std::min(arr.size() - 1, size_t(dP * double(arr.size())))];
+}
+
+// A window for one page: a link to the simulator's device, a temporary program folder.
+class CBenchContext : public CPageContext
+{
+public:
+    explicit CBenchContext(const QString& strDevice)
+    {
+        m_link.SetDeviceResolver([strDevice](int) { return strDevice; });
+        m_link.m_comSettings.m_nBaud = 115200;
+    }
+    CBusLink& BusLink() override { return m_link; }
+    PlotSettings GetPlotSettings() const override { return PlotSettings(); }
+    QBrush BackgroundBrush() const override { return QBrush(QColor(0xB0, 0xC0, 0xFF)); }
+    QString ProgramDirectory() const override { return m_dir.path() + QLatin1Char('/'); }
+
+protected:
+    void DoSetStatusText(const QString&) override {}
+    void DoShowMessage(const QString& strText) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(strText));
+    }
+
+private:
+    CBusLink m_link;
+    QTemporaryDir m_dir;
+};
+
+int RunRealTime(double dSeconds)
+{
+    QProcess sim;
+    const QString strSim = QDir(QCoreApplication::applicationDirPath()).filePath("tolvex-sim");
+    sim.start(strSim,
+              {"--modules", "1", "--baud", "115200", "--line-timing", "--turnaround-ms", "1"});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "cannot start %s\n", qPrintable(strSim));
+        return 1;
+    }
+    const QString strDevice = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    CBenchContext context(strDevice);
+    context.m_nCurAddress = 1;
+    CPlotDisplayDialog page(context);
+    page.SetRange(200000, -200000, 20);
+    page.resize(1300, 600);
+
+    std::vector<double> arrLateMs;
+    QElapsedTimer probeClock;
+    QTimer probe;
+    probe.setInterval(10);
+    qint64 nLastNs = 0;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 nNow = probeClock.nsecsElapsed();
+        if (nLastNs)
+            arrLateMs.push_back(std::max(0.0, (nNow - nLastNs) / 1e6 - 10.0));
+        nLastNs = nNow;
+    });
+
+    page.show();
+    // Settle: the set-up commands and the first values.
+    QElapsedTimer settle;
+    settle.start();
+    while (page.ValueCount() < 10 && settle.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const int nValuesStart = page.ValueCount();
+    const int nPaintsStart = page.Plot().PaintCount();
+    const double dCpuStart = CpuSeconds();
+    probeClock.start();
+    probe.start();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < qint64(dSeconds * 1000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    const double dElapsed = elapsed.elapsed() / 1000.0;
+    const double dCpu = CpuSeconds() - dCpuStart;
+    const int nValues = page.ValueCount() - nValuesStart;
+    const int nPaints = page.Plot().PaintCount() - nPaintsStart;
+    probe.stop();
+    page.hide();
+    page.StopWorker();
+    sim.terminate();
+    sim.waitForFinished(5000);
+
+    std::printf("real-time page, 115200 8E1, 1 ms turnaround, %.1f s:\n", dElapsed);
+    std::printf("  values %.1f/s, repaints %.1f/s, CPU %.1f %% of one core\n", nValues / dElapsed,
+                nPaints / dElapsed, 100.0 * dCpu / dElapsed);
+    std::printf("  UI latency (10 ms probe lateness): median %.2f ms, p99 %.2f ms, max %.2f ms\n",
+                Percentile(arrLateMs, 0.5), Percentile(arrLateMs, 0.99),
+                Percentile(arrLateMs, 1.0));
+    return 0;
+}
+
+class CNullContext : public CPageContext
+{
+public:
+    CBusLink& BusLink() override { return m_link; }
+    PlotSettings GetPlotSettings() const override { return PlotSettings(); }
+    QBrush BackgroundBrush() const override { return QBrush(Qt::white); }
+    QString ProgramDirectory() const override { return QDir::tempPath() + QLatin1Char('/'); }
+
+protected:
+    void DoSetStatusText(const QString&) override {}
+    void DoShowMessage(const QString& strText) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(strText));
+    }
+
+private:
+    CBusLink m_link;
+};
+
+void DragTo(QWidget& plot, int nX)
+{
+    QMouseEvent move(QEvent::MouseMove, QPointF(nX, 100), plot.mapToGlobal(QPointF(nX, 100)),
+                     Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(&plot, &move);
+}
+
+std::vector<double> DragSteps(CHistoryDialog& page, int nSteps)
+{
+    C2dPlot& plot = page.Plot();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(600, 100),
+                      plot.mapToGlobal(QPointF(600, 100)), Qt::RightButton, Qt::RightButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&plot, &press);
+    std::vector<double> arrMs;
+    int nX = 600;
+    for (int i = 0; i < nSteps; ++i) {
+        QElapsedTimer step;
+        step.start();
+        nX += (i / 100) % 2 ? 5 : -5;
+        DragTo(plot, nX);
+        plot.repaint();
+        arrMs.push_back(step.nsecsElapsed() / 1e6);
+    }
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(nX, 100),
+                        plot.mapToGlobal(QPointF(nX, 100)), Qt::RightButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(&plot, &release);
+    return arrMs;
+}
+
+int RunHistory(qint64 nRecords)
+{
+    QTemporaryDir dir;
+    const QString strFile = dir.filePath("big.Dat");
+    {
+        QFile file(strFile);
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        QByteArray chunk;
+        for (qint64 i = 0; i < nRecords; ++i) {
+            char record[WeightRecord::kSize];
+            WeightRecord::Make(qint32((i * 7919) % 200001 - 100000), 1700000000000LL + i * 10)
+                .ToBytes(record);
+            chunk.append(record, sizeof record);
+            if (chunk.size() >= (1 << 20)) {
+                file.write(chunk);
+                chunk.clear();
+            }
+        }
+        file.write(chunk);
+    }
+    {
+        // Warm the cache.
+        QFile file(strFile);
+        file.open(QIODevice::ReadOnly);
+        while (!file.read(1 << 20).isEmpty()) {
+        }
+    }
+    CNullContext context;
+    CHistoryDialog page(context);
+    page.SetRange(100000, -100000, 20);
+    page.resize(1300, 600);
+    page.show();
+    QCoreApplication::processEvents();
+
+    QElapsedTimer load;
+    load.start();
+    page.Load(strFile);
+    page.Plot().repaint();
+    const double dLoadMs = load.nsecsElapsed() / 1e6;
+
+    const std::vector<double> arrZoom1 = DragSteps(page, 1000);
+    page.SetZoom(1 << 30);
+    const int nWholeZoom = page.Zoom();
+    const std::vector<double> arrWhole = DragSteps(page, 1000);
+
+    std::printf("history page, %lld records (%.0f MB), warm cache:\n", nRecords,
+                nRecords * 12 / 1e6);
+    std::printf("  load to first paint done: %.1f ms\n", dLoadMs);
+    std::printf("  1000 drag steps at zoom 1: median %.2f ms, p99 %.2f ms per painted step\n",
+                Percentile(arrZoom1, 0.5), Percentile(arrZoom1, 0.99));
+    std::printf("  1000 drag steps at zoom %d (whole file): median %.2f ms, p99 %.2f ms\n",
+                nWholeZoom, Percentile(arrWhole, 0.5), Percentile(arrWhole, 0.99));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QStringList arrArgs = app.arguments();
+    const QString strMode = arrArgs.value(1, "realtime");
+    if (strMode == "realtime")
+        return RunRealTime(arrArgs.value(2, "60").toDouble());
+    if (strMode == "history")
+        return RunHistory(arrArgs.value(2, "10000000").toLongLong());
+    std::fprintf(stderr, "usage: bench_curves realtime [SECONDS] | history [RECORDS]\n");
+    return 2;
+}
