@@ -246,6 +246,12 @@ private Q_SLOTS:
         QCOMPARE(missing.m_nExit, 2);
         QCOMPARE(missing.m_strErr,
                  "/dev/tolvex-no-such-port: cannot open: " + qt_error_string(ENOENT) + "\n");
+        const Result denied = Cli({"--port", "/sys/kernel/uevent_seqnum", "scan"});
+        QCOMPARE(denied.m_nExit, 2);
+        if (denied.m_strErr.contains(qt_error_string(EACCES)))
+            QCOMPARE(denied.m_strErr,
+                     "/sys/kernel/uevent_seqnum: cannot open: " + qt_error_string(EACCES) +
+                         " (add yourself to the group dialout and log in again)\n");
         QCOMPARE(Cli({"--help"}).m_nExit, 0);
     }
 };

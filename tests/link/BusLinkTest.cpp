@@ -154,7 +154,23 @@ private Q_SLOTS:
         file.close();
         m_pLink->SetDeviceResolver([&](int) { return file.fileName(); });
         QVERIFY(!m_pLink->OpenBusPort());
-        QVERIFY(m_pLink->LastOpenError() != 0);
+        QCOMPARE(m_pLink->LastOpenError(), ENOTTY);
+
+        // Refused by permissions, even to root: the window's message gets the
+        // dialout hint below it.
+        const QString strDenied = QStringLiteral("/sys/kernel/uevent_seqnum");
+        const int fd = ::open(QFile::encodeName(strDenied).constData(), O_RDWR | O_NOCTTY);
+        const int nDeniedError = fd < 0 ? errno : 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (nDeniedError == EACCES) {
+            m_pLink->SetDeviceResolver([&](int) { return strDenied; });
+            QVERIFY(!m_pLink->OpenBusPort());
+            QCOMPARE(strMessage, QString::fromUtf8("串口7打开失败,错误码%1\n(add yourself to the "
+                                                   "group dialout and log in again)")
+                                     .arg(EACCES));
+            QVERIFY(!m_pLink->LastOpenFailure().m_bInUse);
+        }
 
         // The port still works once a real device is named.
         OpenOnDevice();
