@@ -79,31 +79,14 @@ CComSettingDialog::CComSettingDialog(QWidget* parent)
 
 CComSettingDialog::~CComSettingDialog() = default;
 
-bool CComSettingDialog::SetValues(int nPort, int nBaud, int nDataBits, int nStopBits, char cParity)
-{
-    m_nPort = nPort;
-    m_nBaud = nBaud;
-    m_nDataBits = nDataBits;
-    m_nStopBits = nStopBits;
-    m_cParity = cParity;
-    return true;
-}
-
-void CComSettingDialog::GetValues(int& nPort, int& nBaud, int& nDataBits, int& nStopBits,
-                                  char& cParity) const
-{
-    nPort = m_nPort;
-    nBaud = m_nBaud;
-    nDataBits = m_nDataBits;
-    nStopBits = m_nStopBits;
-    cParity = m_cParity;
-}
-
 void CComSettingDialog::SetComSettings(const ComSettings& settings)
 {
+    m_nPort = settings.m_nPort;
+    m_nBaud = settings.m_nBaud;
+    m_nDataBits = settings.m_nDataBits;
+    m_nStopBits = settings.m_nStopBits;
+    m_cParity = settings.ParityLetter();
     m_nParityHigh = settings.m_nParity & ~0xFFu;
-    SetValues(settings.m_nPort, settings.m_nBaud, settings.m_nDataBits, settings.m_nStopBits,
-              settings.ParityLetter());
 }
 
 ComSettings CComSettingDialog::GetComSettings() const

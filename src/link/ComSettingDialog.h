@@ -27,11 +27,8 @@ public:
     ~CComSettingDialog() override;
 
     // Before the dialog is shown; the lists take the values when it opens.
-    bool SetValues(int nPort, int nBaud, int nDataBits, int nStopBits, char cParity);
-    // After OK; unchanged by cancel.
-    void GetValues(int& nPort, int& nBaud, int& nDataBits, int& nStopBits, char& cParity) const;
-
     void SetComSettings(const ComSettings& settings);
+    // After OK; unchanged by cancel.
     ComSettings GetComSettings() const;
 
     // The device of the port: empty means the default device for the number.

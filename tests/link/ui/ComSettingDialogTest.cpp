@@ -19,9 +19,20 @@ struct Values
 
 Values ValuesOf(const CComSettingDialog& dialog)
 {
-    Values v;
-    dialog.GetValues(v.nPort, v.nBaud, v.nDataBits, v.nStopBits, v.cParity);
-    return v;
+    const ComSettings settings = dialog.GetComSettings();
+    return {settings.m_nPort, settings.m_nBaud, settings.m_nDataBits, settings.m_nStopBits,
+            settings.ParityLetter()};
+}
+
+ComSettings Settings(int nPort, int nBaud, int nDataBits, int nStopBits, char cParity)
+{
+    ComSettings settings;
+    settings.m_nPort = nPort;
+    settings.m_nBaud = nBaud;
+    settings.m_nDataBits = nDataBits;
+    settings.m_nStopBits = nStopBits;
+    settings.m_nParity = static_cast<quint8>(cParity);
+    return settings;
 }
 
 QPushButton* Button(const QDialog& dialog, const QString& strText)
@@ -116,7 +127,7 @@ private slots:
     void unlistedBaudFallsBackTo19200()
     {
         CComSettingDialog dialog;
-        QVERIFY(dialog.SetValues(3, 14400, 7, 2, 'N'));
+        dialog.SetComSettings(Settings(3, 14400, 7, 2, 'N'));
         dialog.show();
         QCOMPARE(Combo(dialog, "波特率:")->currentText(), QString("19200"));
         ClickOk(dialog);
@@ -146,7 +157,7 @@ private slots:
         QFETCH(QString, strShown);
         QFETCH(char, cTaken);
         CComSettingDialog dialog;
-        dialog.SetValues(1, 9600, 8, 1, cGiven);
+        dialog.SetComSettings(Settings(1, 9600, 8, 1, cGiven));
         dialog.show();
         QCOMPARE(Combo(dialog, "校验位:")->currentText(), strShown);
         ClickOk(dialog);
@@ -176,7 +187,7 @@ private slots:
     void valuesOutsideTheListsAreKept()
     {
         CComSettingDialog dialog;
-        dialog.SetValues(300, 19200, 5, 3, 'E');
+        dialog.SetComSettings(Settings(300, 19200, 5, 3, 'E'));
         dialog.show();
         QCOMPARE(Combo(dialog, "串口号:")->currentIndex(), -1);
         QCOMPARE(Combo(dialog, "数据位:")->currentIndex(), -1);
@@ -187,7 +198,7 @@ private slots:
         QCOMPARE(v.nDataBits, 5);
         QCOMPARE(v.nStopBits, 3);
 
-        dialog.SetValues(0, 19200, 8, 0, 'E');
+        dialog.SetComSettings(Settings(0, 19200, 8, 0, 'E'));
         dialog.show();
         QCOMPARE(Combo(dialog, "串口号:")->currentIndex(), -1);
         QCOMPARE(Combo(dialog, "停止位:")->currentIndex(), -1);
@@ -197,7 +208,7 @@ private slots:
     void cancelTakesNothingAndReopeningShowsTheValues()
     {
         CComSettingDialog dialog;
-        dialog.SetValues(2, 4800, 8, 1, 'O');
+        dialog.SetComSettings(Settings(2, 4800, 8, 1, 'O'));
         dialog.SetDevice("/dev/ttyUSB0");
         dialog.show();
         Combo(dialog, "波特率:")->setCurrentIndex(0);
@@ -234,7 +245,7 @@ private slots:
         CComSettingDialog dialog;
         dialog.SetDeviceLookup(
             [](int nPort) { return nPort == 5 ? QStringLiteral("/dev/pts/9") : QString(); });
-        dialog.SetValues(4, 19200, 8, 1, 'E');
+        dialog.SetComSettings(Settings(4, 19200, 8, 1, 'E'));
         dialog.SetDevice("/dev/pts/1");
         dialog.show();
         QComboBox* pPort = Combo(dialog, "串口号:");
