@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QMouseEvent>
 #include <QProcess>
@@ -112,8 +113,9 @@ int RunRealTime(double dSeconds)
     probe.start();
     QElapsedTimer elapsed;
     elapsed.start();
-    while (elapsed.elapsed() < qint64(dSeconds * 1000))
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    QEventLoop loop;
+    QTimer::singleShot(qint64(dSeconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
     const double dElapsed = elapsed.elapsed() / 1000.0;
     const double dCpu = CpuSeconds() - dCpuStart;
     const int nValues = page.ValueCount() - nValuesStart;

@@ -262,6 +262,8 @@ void C2dPlot::FlushStatistics()
 void C2dPlot::paintEvent(QPaintEvent*)
 {
     Layout();
+    QPainter dc(this);
+    m_pDc = &dc;
     PrepareBuffer();
     DrawCurves();
     Present();
@@ -286,7 +288,7 @@ void C2dPlot::PrepareBuffer()
         DrawGrid();
         m_bGridValid = true;
     }
-    m_imgMem = m_imgGrid;
+    m_pDc->drawImage(0, 0, m_imgGrid);
 }
 
 void C2dPlot::DrawGrid()
@@ -334,7 +336,7 @@ void C2dPlot::DrawCurves()
             frame.m_bHistory = curve.m_nMode == CPlotCurve::History;
         }
     }
-    QPainter painter(&m_imgMem);
+    QPainter& painter = *m_pDc;
     painter.setFont(font());
     const int nTextHeight = painter.fontMetrics().height();
     const int nLabelStep =
@@ -371,8 +373,8 @@ void C2dPlot::DrawCurves()
 
 void C2dPlot::Present()
 {
-    QPainter painter(this);
-    painter.drawImage(0, 0, m_imgMem);
+    m_pDc->end();
+    m_pDc = nullptr;
 }
 
 void C2dPlot::mouseMoveEvent(QMouseEvent* event)

@@ -4,6 +4,7 @@
 #include "curves/PlotCurve.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
@@ -113,7 +114,10 @@ private:
 
     QWidget* m_pParent = nullptr;
     QRect m_rcClient;
-    QImage m_imgMem;  // the frame being drawn
+    // The widget's own off-screen surface while a paint runs: backgrounds and
+    // grid are copied in from the cache, the curves drawn over them, and the
+    // window system shows the finished frame in one go.
+    QPainter* m_pDc = nullptr;
     QImage m_imgGrid; // backgrounds and grid, kept until a resize or range change
     bool m_bGridValid = false;
     std::unique_ptr<CFlyDialog> m_pStatistics;
