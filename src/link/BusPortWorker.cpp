@@ -116,6 +116,26 @@ bool CBusPortWorker::Open(const QString& strDevice, const ComSettings& settings,
         return false;
     }
 
+    const QString strRefused = ApplyLineSettings(settings);
+    if (!strRefused.isEmpty()) {
+        qCDebug(lcLink, "%s refused %s (%s)", qUtf8Printable(strDevice), qUtf8Printable(strRefused),
+                qUtf8Printable(m_pPort->errorString()));
+        m_pPort->close();
+        m_pPort->clearError();
+        failure = CPortOpenFailure::Refused(strDevice, strRefused);
+        return false;
+    }
+    m_pPort->clearError();
+    qCDebug(lcLink, "opened %s at %s", qUtf8Printable(strDevice),
+            CBusLink::SettingsText(settings).constData());
+    // Start with an empty receive buffer.
+    DropInput("on open");
+    m_bOpen.store(true);
+    return true;
+}
+
+QString CBusPortWorker::ApplyLineSettings(const ComSettings& settings)
+{
     // Every line setting must take: a port left on its old settings would
     // keep the bus silent without saying why. A pseudo-terminal (the
     // simulator) has no line and keeps 8 bits without parity whatever it is
@@ -130,7 +150,7 @@ bool CBusPortWorker::Open(const QString& strDevice, const ComSettings& settings,
             return;
         if (bValid && bPseudo) {
             qCDebug(lcLink, "%s is a pseudo-terminal and keeps its own %s (%s)",
-                    qUtf8Printable(strDevice), qUtf8Printable(strSetting),
+                    qUtf8Printable(m_strDevice), qUtf8Printable(strSetting),
                     qUtf8Printable(m_pPort->errorString()));
             m_pPort->clearError();
             return;
@@ -164,21 +184,7 @@ bool CBusPortWorker::Open(const QString& strDevice, const ComSettings& settings,
     apply(
         true, [&] { return m_pPort->setFlowControl(QSerialPort::NoFlowControl); },
         QStringLiteral("no flow control"));
-    if (!strRefused.isEmpty()) {
-        qCDebug(lcLink, "%s refused %s (%s)", qUtf8Printable(strDevice), qUtf8Printable(strRefused),
-                qUtf8Printable(m_pPort->errorString()));
-        m_pPort->close();
-        m_pPort->clearError();
-        failure = CPortOpenFailure::Refused(strDevice, strRefused);
-        return false;
-    }
-    m_pPort->clearError();
-    qCDebug(lcLink, "opened %s at %s", qUtf8Printable(strDevice),
-            CBusLink::SettingsText(settings).constData());
-    // Start with an empty receive buffer.
-    DropInput("on open");
-    m_bOpen.store(true);
-    return true;
+    return strRefused;
 }
 
 void CBusPortWorker::Close()

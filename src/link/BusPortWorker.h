@@ -52,6 +52,9 @@ Q_SIGNALS:
     void Lost(const QString& strReason);
 
 private:
+    // Applies the line settings to the open port; the setting it refused, or
+    // an empty text.
+    QString ApplyLineSettings(const ComSettings& settings);
     void OnReadyRead();
     void OnTick();
     void OnError(QSerialPort::SerialPortError error);
