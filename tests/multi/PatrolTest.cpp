@@ -153,7 +153,8 @@ private Q_SLOTS:
 
     void initialSettingsPatrolOnlyAddressZero()
     {
-        CPatrolBus bus(Modules({0, 1}));
+        auto pBus = std::make_unique<CPatrolBus>(Modules({0, 1}));
+        CPatrolBus& bus = *pBus;
         QVERIFY(bus.Open());
         QCOMPARE(bus.m_sequence.Run(3), 3);
         QCOMPARE(bus.Frames(),
@@ -171,7 +172,8 @@ private Q_SLOTS:
         QList<int> arrAll;
         for (int i = 0; i < 32; ++i)
             arrAll.append(i);
-        CPatrolBus bus(Modules(arrAll));
+        auto pBus = std::make_unique<CPatrolBus>(Modules(arrAll));
+        CPatrolBus& bus = *pBus;
         QVERIFY(bus.Open());
         bus.m_sequence.SetMaxAddress(31);
         QCOMPARE(bus.m_sequence.Run(2), 2);
@@ -191,7 +193,8 @@ private Q_SLOTS:
 
     void absentModuleCostsOneTimeoutAndBlanks()
     {
-        CPatrolBus bus(Modules({0, 2}));
+        auto pBus = std::make_unique<CPatrolBus>(Modules({0, 2}));
+        CPatrolBus& bus = *pBus;
         QVERIFY(bus.Open());
         bus.m_sequence.SetMaxAddress(2);
         bus.m_sequence.SetTimeout(200);
@@ -211,7 +214,8 @@ private Q_SLOTS:
     // measured-value reads are taken at once under a short time-out.
     void raisedHighestAddressIsSetUpFirst()
     {
-        CPatrolBus bus(Modules({0, 1, 2}));
+        auto pBus = std::make_unique<CPatrolBus>(Modules({0, 1, 2}));
+        CPatrolBus& bus = *pBus;
         QVERIFY(bus.Open());
         bus.m_sequence.SetTimeout(50);
         bus.m_observer.m_onCycle = [&](int nCycle) {
@@ -230,7 +234,8 @@ private Q_SLOTS:
 
     void stopEndsWithinOneTransaction()
     {
-        CPatrolBus bus(Modules({0, 1, 2, 3}));
+        auto pBus = std::make_unique<CPatrolBus>(Modules({0, 1, 2, 3}));
+        CPatrolBus& bus = *pBus;
         QVERIFY(bus.Open());
         bus.m_sequence.SetMaxAddress(5); // two absent: some reads wait their time-out
         std::thread worker([&] { bus.m_sequence.Run(0); });
@@ -243,7 +248,8 @@ private Q_SLOTS:
 
     void closedPortIsNotPolledInASpin()
     {
-        CPatrolBus bus(Modules({0}));
+        auto pBus = std::make_unique<CPatrolBus>(Modules({0}));
+        CPatrolBus& bus = *pBus;
         bus.m_sequence.SetTimeout(100);
         std::thread worker([&] { bus.m_sequence.Run(0); });
         QTest::qWait(1500);
@@ -261,7 +267,8 @@ private Q_SLOTS:
     // the link's shared checksum word says, and that word is left alone.
     void checkByteTestedWhereChecksumWasAcknowledged()
     {
-        CPatrolBus bus(Modules({0}));
+        auto pBus = std::make_unique<CPatrolBus>(Modules({0}));
+        CPatrolBus& bus = *pBus;
         QVERIFY(bus.Open());
         QTemporaryDir dir;
         CPatrolRecorder recorder;
@@ -325,7 +332,8 @@ private Q_SLOTS:
     // reply is never taken as the answer of the next address.
     void lateRepliesNeverLandUnderAnotherAddress()
     {
-        CPatrolBus bus(Modules({0, 1, 2, 3}));
+        auto pBus = std::make_unique<CPatrolBus>(Modules({0, 1, 2, 3}));
+        CPatrolBus& bus = *pBus;
         SeparateValueRanges(bus.m_sim);
         QVERIFY(bus.Open());
         bus.m_sequence.SetMaxAddress(3);
@@ -366,7 +374,8 @@ private Q_SLOTS:
         QList<int> arrEight{0, 1, 2, 3, 4, 5, 6, 7};
         SimOptions options = Modules(arrEight);
         options.m_faults.m_dDropProbability = 0.01;
-        CPatrolBus bus(options);
+        auto pBus = std::make_unique<CPatrolBus>(options);
+        CPatrolBus& bus = *pBus;
         SeparateValueRanges(bus.m_sim);
         QVERIFY(bus.Open());
         QTemporaryDir dir;
@@ -412,7 +421,8 @@ private Q_SLOTS:
 
     void tenGoodCyclesOfAddress3Give40Bytes()
     {
-        CPatrolBus bus(Modules({3}));
+        auto pBus = std::make_unique<CPatrolBus>(Modules({3}));
+        CPatrolBus& bus = *pBus;
         QVERIFY(bus.Open());
         QTemporaryDir dir;
         CPatrolRecorder recorder;
@@ -495,7 +505,8 @@ private Q_SLOTS:
     // appends: never a write to a closed file (the sanitizer builds watch).
     void startAndStopDuringAFastPatrol()
     {
-        CPatrolBus bus(Modules({0, 1}));
+        auto pBus = std::make_unique<CPatrolBus>(Modules({0, 1}));
+        CPatrolBus& bus = *pBus;
         QVERIFY(bus.Open());
         QTemporaryDir dir;
         CPatrolRecorder recorder;
