@@ -12,6 +12,7 @@ CCircleSetDialog::CCircleSetDialog(QWidget* parent)
     : QDialog(parent), m_pUi(std::make_unique<Ui::CCircleSetDialog>())
 {
     m_pUi->setupUi(this);
+    setFixedSize(size());
     m_pUi->comboDecimals->addItems(DecimalTexts());
     m_pUi->comboUnit->addItems(UnitTexts());
     for (int i = 0; i <= CircleSettings::kLastAddress; ++i)
