@@ -54,7 +54,13 @@ int CPatrolSequence::Run(int nCycles)
                     break;
                 }
             }
-            Read(j);
+            if (m_arrSetUp[j]) {
+                Read(j);
+            } else if (m_pObserver) {
+                // Not set up, the port was closed: that took the read's time-out.
+                m_pObserver->OnAddress(j);
+                m_pObserver->OnRead(j, false, 0);
+            }
         }
         if (!bWhole)
             break;
@@ -74,6 +80,12 @@ int CPatrolSequence::Run(int nCycles)
 
 void CPatrolSequence::SetUp(int nAddress)
 {
+    // Nothing can reach the module: its set-up waits for a port that is open,
+    // and costs the time-out meanwhile instead of spinning.
+    if (!m_link.IsPortOpen()) {
+        Pause(Timeout());
+        return;
+    }
     const ModuleRequest binary = CModuleCommand::BinaryOutput(nAddress, Timeout());
     m_link.Command(binary.m_text, binary.m_nTimeoutMs, true);
     if (Stopped())

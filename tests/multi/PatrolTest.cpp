@@ -263,6 +263,24 @@ private Q_SLOTS:
         QVERIFY(bus.Frames().isEmpty());
     }
 
+    // A port opened while the patrol runs: the module is set up before its
+    // first read reaches it.
+    void portOpenedDuringThePatrolSetsUpFirst()
+    {
+        auto pBus = std::make_unique<CPatrolBus>(Modules({0}));
+        CPatrolBus& bus = *pBus;
+        bus.m_sequence.SetTimeout(50);
+        std::thread worker([&] { bus.m_sequence.Run(0); });
+        QTest::qWait(300);
+        QVERIFY(bus.Open());
+        QTRY_VERIFY_WITH_TIMEOUT(bus.Frames().size() >= 4, 10000);
+        bus.m_bStop = true;
+        worker.join();
+        const QList<QByteArray> frames = bus.Frames();
+        QCOMPARE(frames.mid(0, 3), Frames({"S00;COF8;", "S00;CSM1;", "S00;MSV?;"}));
+        QVERIFY(bus.m_sequence.ChecksumOn(0));
+    }
+
     // Check bytes are tested where this run's CSM1 was acknowledged, whatever
     // the link's shared checksum word says, and that word is left alone.
     void checkByteTestedWhereChecksumWasAcknowledged()
