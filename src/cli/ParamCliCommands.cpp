@@ -196,8 +196,7 @@ bool CParamCliCommands::ParseAssignment(const QString& strAssignment, ModulePara
         bInRange = nValue >= 0 && nValue <= 999;
     else if (name == "ICR")
         bInRange = CValueTables::PositionOf(CValueTables::List::OutputRate, nValue) >= 0;
-    else if (name == "GAN")
-        bInRange = nValue >= 0 && nValue < CValueTables::Entries(CValueTables::List::Gain).size();
+    // A list position must name an entry of its list (the rate is checked above).
     for (const CParameterReadSequence::Step& step : CParameterReadSequence::Steps())
         if (name == step.m_pszMnemonic && step.m_list &&
             step.m_reading != CParameterReadSequence::Reading::Rate)

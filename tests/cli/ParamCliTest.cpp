@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 namespace {
 
 QString BinPath(const char* pszName)
@@ -53,6 +55,7 @@ class ParamCliTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_config;
+    std::unique_ptr<CSimProcess> m_pLockedSim;
 
     Result Cli(const QStringList& arrArgs)
     {
@@ -78,7 +81,9 @@ private Q_SLOTS:
     {
         QVERIFY(m_config.isValid());
         QVERIFY(QFile::exists(BinPath("tolvex-cli")));
+        m_pLockedSim = std::make_unique<CSimProcess>(QStringList{"--modules", "3"});
     }
+    void cleanupTestCase() { m_pLockedSim.reset(); }
 
     void writeSendsTheNamedParametersAndStores()
     {
@@ -138,17 +143,24 @@ private Q_SLOTS:
     void usageErrorsSendNothing()
     {
         QFETCH(QStringList, args);
-        CSimProcess sim({"--modules", "3"});
+        // One module for every row: it stays locked as long as no row unlocks it.
+        CSimProcess& sim = *m_pLockedSim;
         QVERIFY(!sim.Device().isEmpty());
         const Result result = On(sim, args);
         QCOMPARE(result.m_nExit, 2);
         QCOMPARE(result.m_strOut, QString());
         QVERIFY(!result.m_strErr.isEmpty());
-        // Nothing reached the module: not even the unlock that a write would
-        // have sent first, so a later write without set-up is refused.
-        const Result after = On(sim, {"write", "3", "ADI=1", "--no-setup"});
+    }
+
+    void usageErrorsLeftTheModuleLocked()
+    {
+        // Nothing reached the module in any of the rows above: not even the
+        // unlock that a write sends first, so a write without set-up is refused.
+        const Result after = On(*m_pLockedSim, {"write", "3", "ADI=1", "--no-setup"});
         QCOMPARE(after.m_nExit, 1);
         QCOMPARE(after.m_strErr, QStringLiteral("ADI: not acknowledged\nTDD1: not acknowledged\n"));
+        // And the module is there: with its unlock the same write goes through.
+        QCOMPARE(On(*m_pLockedSim, {"write", "3", "ADI=1"}).m_nExit, 0);
     }
 
     void refusedStepsAreNamedAndTheRestGoesOut()
@@ -186,7 +198,7 @@ private Q_SLOTS:
         const Result moved = On(sim, {"readdress", "17", "20"});
         QCOMPARE(moved.m_nExit, 0);
         QCOMPARE(moved.m_strOut, QStringLiteral("3\n20\n"));
-        QCOMPARE(On(sim, {"scan"}).m_strOut, QStringLiteral("3\n20\n"));
+        QCOMPARE(On(sim, {"scan", "--last", "20"}).m_strOut, QStringLiteral("3\n20\n"));
     }
 
     void exportAndImport()
