@@ -62,8 +62,11 @@ int CPlotCurve::GetHistoryPoints(const qint64*& pTimes, int& nColumns)
         qint32 nMin = 0;
         qint32 nMax = 0;
         m_pRecords->MinMax(nFirst, std::min(nFirst + nZoom, nCount), nMin, nMax);
-        m_pPoints[size_t(nPoints++)] = QPoint(j + 1, nMin);
-        m_pPoints[size_t(nPoints++)] = QPoint(j + 1, nMax);
+        // Up and down in turn: each column joins the next at the near end,
+        // not across the whole height.
+        const bool bUp = j % 2 == 0;
+        m_pPoints[size_t(nPoints++)] = QPoint(j + 1, bUp ? nMin : nMax);
+        m_pPoints[size_t(nPoints++)] = QPoint(j + 1, bUp ? nMax : nMin);
     }
     return nPoints;
 }
