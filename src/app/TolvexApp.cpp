@@ -29,8 +29,8 @@ bool CTolvexApp::ParseArguments(const QStringList& arrArgs, Options& options, QS
             options.m_bSimulate = true;
             if (!CAddressList::Parse(strArg.section(QLatin1Char('='), 1),
                                      options.m_arrSimAddresses)) {
-                strError =
-                    QStringLiteral("--simulate takes addresses 0..99, such as --simulate=1,3,17");
+                strError = QStringLiteral(
+                    "--simulate takes distinct addresses 0..99, such as --simulate=1,3,17");
                 return false;
             }
         } else if (strArg == QLatin1String("--cycle-tabs")) {
