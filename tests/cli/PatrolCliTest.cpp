@@ -203,6 +203,35 @@ private Q_SLOTS:
         }
     }
 
+    // A record that cannot be created is reported for its address when it
+    // fails; the other addresses record on and the exit code says so.
+    void aFileThatCannotBeWrittenIsReported()
+    {
+        QTemporaryDir dir;
+        // Dangling links under address 1's names for this minute and the next:
+        // its exclusive create fails, address 0's does not.
+        const QDateTime tNow = QDateTime::currentDateTime();
+        for (const QDateTime& t : {tNow, tNow.addSecs(60)}) {
+            const QString strName = QStringLiteral("AD1_%1%2%3_%4%5.sdat")
+                                        .arg(t.date().year())
+                                        .arg(t.date().month())
+                                        .arg(t.date().day())
+                                        .arg(t.time().hour())
+                                        .arg(t.time().minute());
+            QVERIFY(QFile::link(dir.filePath("nowhere/x"), dir.filePath(strName)));
+        }
+        const Result result = Cli({"--simulate=0,1", "--parity", "N", "patrol", "--last", "1", "-n",
+                                   "2", "--record", dir.path()});
+        QCOMPARE(result.m_nExit, 1);
+        QCOMPARE(result.m_arrLines.size(), 2);
+        QVERIFY2(result.m_strErr.startsWith("AD1: cannot write " + dir.path()),
+                 qPrintable(result.m_strErr));
+        QCOMPARE(result.m_strErr.count('\n'), 1);
+        const QFileInfoList files = QDir(dir.path()).entryInfoList({"AD0_*.sdat"}, QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(files[0].size(), 8);
+    }
+
     void interruptEndsAnEndlessPatrol()
     {
         QTemporaryDir dir;
