@@ -57,6 +57,8 @@ CBusLink::~CBusLink()
     }
     m_pIoThread->quit();
     m_pIoThread->wait();
+    // Orders the I/O thread's last notification before the reply event goes.
+    std::lock_guard replyLock(m_replyMutex);
     delete m_pWorker;
     delete m_pIoThread;
 }
@@ -223,9 +225,10 @@ void CBusLink::OnReplyCompleted(quint64 nTicket, const QByteArray& bytes)
         m_nReplyLen = static_cast<int>(nLen);
         m_nFinishedTicket = nTicket;
         m_bFinishedWithReply = true;
+        m_nLastReplyTicks.store(std::chrono::steady_clock::now().time_since_epoch().count());
+        // Under the lock: whoever takes the lock next finds the notification done.
+        m_replyEvent.notify_all();
     }
-    m_nLastReplyTicks.store(std::chrono::steady_clock::now().time_since_epoch().count());
-    m_replyEvent.notify_all();
 }
 
 void CBusLink::OnExchangeFailed(quint64 nTicket)
@@ -234,8 +237,8 @@ void CBusLink::OnExchangeFailed(quint64 nTicket)
         std::lock_guard lock(m_replyMutex);
         m_nFinishedTicket = nTicket;
         m_bFinishedWithReply = false;
+        m_replyEvent.notify_all();
     }
-    m_replyEvent.notify_all();
 }
 
 bool CBusLink::Transact(const QByteArray& command, int nExpectedLen, int nTimeoutMs,
