@@ -2,6 +2,7 @@
 
 #include "link/BusPortWorker.h"
 #include "link/LinkLog.h"
+#include "link/ThreadJoin.h"
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
 
@@ -35,6 +36,7 @@ CBusLink::CBusLink(QObject* parent) : QObject(parent), m_byReply(kReplyBufferSiz
 {
     m_pIoThread = new QThread;
     m_pIoThread->setObjectName(QStringLiteral("bus I/O"));
+    CThreadJoin::Watch(*m_pIoThread);
     m_pWorker = new CBusPortWorker(m_bTerminalShown);
     m_pWorker->moveToThread(m_pIoThread);
     // Direct: the worker's reports are handled on the I/O thread as they happen.
@@ -56,7 +58,7 @@ CBusLink::~CBusLink()
         RunBlocking(m_pWorker, [this] { m_pWorker->Shutdown(); });
     }
     m_pIoThread->quit();
-    m_pIoThread->wait();
+    CThreadJoin::Wait(*m_pIoThread);
     // Orders the I/O thread's last notification before the reply event goes.
     std::lock_guard replyLock(m_replyMutex);
     delete m_pWorker;
