@@ -47,16 +47,7 @@ CTolvexView::CTolvexView(const QString& strSettingsFile, QWidget* parent)
             QMetaObject::invokeMethod(
                 this, [this, strMessage] { DoShowMessage(strMessage); }, Qt::QueuedConnection);
     });
-    // A device that goes away is told once, in the status bar and in a box.
-    connect(
-        m_pBusLink.get(), &CBusLink::PortLost, this,
-        [this](const QString& strReason) {
-            const QString strText =
-                QString::fromUtf8("串口%1已断开: %2").arg(m_comSettings.m_nPort).arg(strReason);
-            DoSetStatusText(strText);
-            DoShowMessage(strText);
-        },
-        Qt::QueuedConnection);
+    ReportPortLoss();
 }
 
 CTolvexView::~CTolvexView()

@@ -132,7 +132,9 @@ CComAssistDialog::CComAssistDialog(CPageContext& context, QWidget* parent)
             Qt::QueuedConnection);
 
     SetTimerChecksEnabled(false);
-    m_strArchiveDir = QDir::currentPath() + QLatin1Char('/');
+    // Files of the working folder go by relative names: a folder name that is
+    // not valid UTF-8 would not survive a round trip through QString.
+    m_strArchiveDir.clear();
     LoadSendText();
     WriteControls();
 }
@@ -205,16 +207,13 @@ void CComAssistDialog::SetTimerChecksEnabled(bool bEnabled)
     m_pUi->checkStatistics->setEnabled(bEnabled);
 }
 
-void CComAssistDialog::OnPortLost(const QString& strReason)
+void CComAssistDialog::OnPortLost()
 {
     if (Context().TerminalShown().load() == 0 || !isVisible())
         return;
+    // The window tells the user once; the page stops what would write to it.
     StopTerminalTimers();
     SetTimerChecksEnabled(false);
-    const CBusLink& link = Context().BusLink();
-    ShowPageMessage(QString::fromUtf8("串口%1(%2)已断开:%3")
-                        .arg(link.m_comSettings.m_nPort)
-                        .arg(link.OpenDevice(), strReason));
 }
 
 void CComAssistDialog::closeEvent(QCloseEvent* event)

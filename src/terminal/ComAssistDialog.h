@@ -90,7 +90,7 @@ private:
     void OnArchiveTick();
     void OnCountTick();
     void OnSpeedTick();
-    void OnPortLost(const QString& strReason);
+    void OnPortLost();
 
     std::unique_ptr<Ui::ComAssistDialog> m_pUi;
     CTerminalPort m_port;

@@ -19,6 +19,20 @@ void CPageContext::SetStatusText(const QString& strText)
             m_pUiAnchor.get(), [this, strText] { DoSetStatusText(strText); }, Qt::QueuedConnection);
 }
 
+void CPageContext::ReportPortLoss()
+{
+    QObject::connect(
+        &BusLink(), &CBusLink::PortLost, m_pUiAnchor.get(),
+        [this](const QString& strReason) {
+            const QString strText = QString::fromUtf8("串口%1已断开: %2")
+                                        .arg(BusLink().m_comSettings.m_nPort)
+                                        .arg(strReason);
+            DoSetStatusText(strText);
+            DoShowMessage(strText);
+        },
+        Qt::QueuedConnection);
+}
+
 void CPageContext::ShowMessage(const QString& strText)
 {
     DoShowMessage(strText);

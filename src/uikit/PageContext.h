@@ -71,6 +71,10 @@ public:
     bool ShowMessageFromWorker(const QString& strText, const std::atomic<bool>& bStop);
 
 protected:
+    // Call once the link exists: a port that goes away is told once, in the
+    // status bar and in a box, whichever page is shown.
+    void ReportPortLoss();
+
     // Both run on the UI thread only.
     virtual void DoSetStatusText(const QString& strText) = 0;
     virtual void DoShowMessage(const QString& strText) = 0;

@@ -8,6 +8,7 @@ CTestPageContext::CTestPageContext(const SimOptions& options)
     const QString strDevice = m_strDevice;
     m_pLink->SetDeviceResolver([strDevice](int) { return strDevice; });
     m_pLink->SetOpenFailureReporter([this](const QString& strMessage) { ShowMessage(strMessage); });
+    ReportPortLoss();
 }
 
 CTestPageContext::~CTestPageContext()
