@@ -241,7 +241,8 @@ void C32DisplayDialog::OnSaveClicked()
     if (!m_bSaving) {
         m_bSaving = true;
         m_pUi->buttonSave->setText(QString::fromUtf8(kStopSaveCaption));
-        m_recorder.Start(QDir::currentPath(), m_settings.m_nMaxAddress);
+        // The working folder by relative names: its own name may not be valid UTF-8.
+        m_recorder.Start(QString(), m_settings.m_nMaxAddress);
     } else {
         m_bSaving = false;
         m_pUi->buttonSave->setText(QString::fromUtf8(kSaveCaption));

@@ -376,7 +376,8 @@ private Q_SLOTS:
         const QFileInfoList files = QDir(dir.path()).entryInfoList({"*.sdat"}, QDir::Files);
         QCOMPARE(files.size(), 4);
         for (int a = 0; a <= 3; ++a) {
-            const QFileInfo info(rig.m_page.Recorder().FilePath(a));
+            // Named relative to the working folder the recording started in.
+            const QFileInfo info(QDir(dir.path()), rig.m_page.Recorder().FilePath(a));
             QVERIFY(info.exists());
             QCOMPARE(info.size(), 4 * nGood[a]);
         }
