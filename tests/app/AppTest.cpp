@@ -11,6 +11,7 @@
 #include "settings/ParamsManager.h"
 #include "settings/PortMap.h"
 #include "settings/SettingsStore.h"
+#include "sim/PtySimulator.h"
 #include "uikit/TabPage.h"
 
 #include <QApplication>
@@ -162,7 +163,11 @@ void AppTest::cleanup()
 
 void AppTest::Start()
 {
-    m_pApp = std::make_unique<CTolvexApp>();
+    // The first page opens the bus when it shows: on a simulated bus, so that
+    // no test depends on the machine's serial ports.
+    CTolvexApp::Options options;
+    options.m_bSimulate = true;
+    m_pApp = std::make_unique<CTolvexApp>(options);
     QString strError;
     QVERIFY2(m_pApp->InitInstance(strError), qPrintable(strError));
     QVERIFY(QTest::qWaitForWindowExposed(Frame()));
@@ -177,7 +182,9 @@ void AppTest::firstStartWritesDefaults()
     QCOMPARE(ReadStored(m_strSettingsFile, "PlotSettings", 24), PlotSettings().ToBytes());
     QCOMPARE(View()->TabSheet()->CurrentPage(), 0);
     QVERIFY(View()->Page(0)->isVisible());
-    QVERIFY(!View()->IsPortOpen());
+    // The parameter page needs the bus and opens it when it is shown.
+    QVERIFY(View()->IsPortOpen());
+    QCOMPARE(View()->BusLink().OpenDevice(), m_pApp->Simulator()->SlavePath());
     QVERIFY(QFileInfo(m_pApp->ProgramFolder() + QStringLiteral("数据文件")).isDir());
     QVERIFY(QFileInfo(m_pApp->ProgramFolder() + QStringLiteral("文本文件")).isDir());
 
@@ -739,7 +746,11 @@ void AppTest::ctrlSSavesAnEmptyDocument()
     Start();
     const QString strFile = m_pDir->filePath(QStringLiteral("doc.tvx"));
     OnNextModal<QFileDialog>([strFile](QFileDialog* pDialog) {
-        pDialog->selectFile(strFile);
+        // Typed as a user would: selectFile may be lost while the dialog's
+        // folder model is still loading.
+        auto* pName = pDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(pName);
+        pName->setText(strFile);
         QMetaObject::invokeMethod(pDialog, "accept");
     });
     QTest::keyClick(Frame(), Qt::Key_S, Qt::ControlModifier);
