@@ -185,11 +185,12 @@ void CPtySimulator::Answer(const CSimBus::Reply& reply, CSimBus::Clock::time_poi
     using namespace std::chrono;
     double dWaitMs = m_dTurnaroundMs + reply.m_nDelayMs;
     if (m_bLineTiming && m_nBaud > 0) {
-        const qsizetype nBytes = reply.m_nCommandBytes + reply.m_noise.size() + reply.m_bytes.size();
+        const qsizetype nBytes =
+            reply.m_nCommandBytes + reply.m_noise.size() + reply.m_bytes.size();
         dWaitMs += nBytes * 11 * 1000.0 / m_nBaud;
     }
-    if (!WaitUntil(tArrived + duration_cast<CSimBus::Clock::duration>(
-                                  duration<double, std::milli>(dWaitMs))))
+    if (!WaitUntil(tArrived +
+                   duration_cast<CSimBus::Clock::duration>(duration<double, std::milli>(dWaitMs))))
         return;
     if (!reply.m_noise.isEmpty())
         WriteAll(reply.m_noise);

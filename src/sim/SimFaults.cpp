@@ -60,11 +60,12 @@ bool SimFaults::Apply(const QString& strFault, QString& strError)
 
 QString SimFaults::Help()
 {
-    return QStringLiteral("  drop=N            drop every Nth reply\n"
-                          "  drop-chance=P     drop each reply with probability P (0..1)\n"
-                          "  corrupt-check     send binary measured values with a wrong check byte\n"
-                          "  split[=MS]        write replies one byte at a time, MS apart (2)\n"
-                          "  delay=MS          hold every reply back MS milliseconds longer\n"
-                          "  noise[=N]         write N random bytes (4) before every reply\n"
-                          "  zts-unsupported   answer \"?\" to ZTS? and ZTS writes\n");
+    return QStringLiteral(
+        "  drop=N            drop every Nth reply\n"
+        "  drop-chance=P     drop each reply with probability P (0..1)\n"
+        "  corrupt-check     send binary measured values with a wrong check byte\n"
+        "  split[=MS]        write replies one byte at a time, MS apart (2)\n"
+        "  delay=MS          hold every reply back MS milliseconds longer\n"
+        "  noise[=N]         write N random bytes (4) before every reply\n"
+        "  zts-unsupported   answer \"?\" to ZTS? and ZTS writes\n");
 }

@@ -134,18 +134,18 @@ qint32* CSimModule::SmallParam(const QByteArray& mnemonic, int& nMin, int& nMax)
     struct Entry
     {
         const char* pszName;
-        qint32 Params::* pField;
+        qint32 Params::*pField;
         int nMin;
         int nMax;
     };
     static constexpr Entry kEntries[] = {
-        {"FMD", &Params::m_nFmd, 0, 1},   {"ASF", &Params::m_nAsf, 0, 8},
-        {"ADI", &Params::m_nAdi, 0, 500}, {"COC", &Params::m_nCoc, 0, 999},
-        {"COF", &Params::m_nCof, 0, 15},  {"ZTR", &Params::m_nZtr, 0, 4},
-        {"ZTS", &Params::m_nZts, 0, 7},   {"ZSE", &Params::m_nZse, 0, 4},
-        {"STR", &Params::m_nStr, 0, 1},   {"CSM", &Params::m_nCsm, 0, 1},
-        {"CHP", &Params::m_nChp, 0, 1},   {"GAN", &Params::m_nGan, 0, 7},
-        {"RLE", &Params::m_nRle, 0, 1},   {"RLN", &Params::m_nRln, 4, 8},
+        {"FMD", &Params::m_nFmd, 0, 1},    {"ASF", &Params::m_nAsf, 0, 8},
+        {"ADI", &Params::m_nAdi, 0, 500},  {"COC", &Params::m_nCoc, 0, 999},
+        {"COF", &Params::m_nCof, 0, 15},   {"ZTR", &Params::m_nZtr, 0, 4},
+        {"ZTS", &Params::m_nZts, 0, 7},    {"ZSE", &Params::m_nZse, 0, 4},
+        {"STR", &Params::m_nStr, 0, 1},    {"CSM", &Params::m_nCsm, 0, 1},
+        {"CHP", &Params::m_nChp, 0, 1},    {"GAN", &Params::m_nGan, 0, 7},
+        {"RLE", &Params::m_nRle, 0, 1},    {"RLN", &Params::m_nRln, 4, 8},
         {"ICR", &Params::m_nIcr, 4, 1200},
     };
     for (const Entry& entry : kEntries) {
