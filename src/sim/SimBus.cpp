@@ -60,7 +60,13 @@ QByteArray CSimBus::Process(const QByteArray& bytes)
 QList<QByteArray> CSimBus::FrameLog() const
 {
     std::lock_guard lock(m_mutex);
-    return m_arrFrameLog;
+    // A list of its own: a shared one would let the serving thread append in
+    // place once the caller's copy is gone, unordered with the caller's reads.
+    QList<QByteArray> arrCopy;
+    arrCopy.reserve(m_arrFrameLog.size());
+    for (const QByteArray& frame : m_arrFrameLog)
+        arrCopy.append(frame);
+    return arrCopy;
 }
 
 void CSimBus::ClearFrameLog()
