@@ -1,3 +1,4 @@
+#include "SystemRig.h"
 #include "app/MainFrame.h"
 #include "app/TabSheet.h"
 #include "app/TolvexApp.h"
@@ -40,11 +41,8 @@ class CurvesSystemTest : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_pDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_pDir->isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pDir->filePath(QStringLiteral("config"))));
-        m_strOldCwd = QDir::currentPath();
-        QDir::setCurrent(m_pDir->path());
+        m_pRig = std::make_unique<CSystemRig>();
+        QVERIFY(m_pRig->IsValid());
     }
 
     void cleanup()
@@ -53,17 +51,14 @@ private Q_SLOTS:
         for (const QString& strPath : m_arrCreated)
             QFile::remove(strPath);
         m_arrCreated.clear();
-        QDir::setCurrent(m_strOldCwd);
-        m_pDir.reset();
+        m_pRig.reset();
     }
 
     void recordsOnTheRealTimeTabAndShowsItOnTheHistoryTab()
     {
-        CTolvexApp::Options options;
-        options.m_bSimulate = true;
-        auto pApp = std::make_unique<CTolvexApp>(options);
         QString strError;
-        QVERIFY2(pApp->InitInstance(strError), qPrintable(strError));
+        auto pApp = CSystemRig::StartSimulated(strError);
+        QVERIFY2(pApp, qPrintable(strError));
         CMainFrame* pFrame = pApp->MainFrame();
         CTolvexView* pView = pFrame->View();
         QVERIFY(QTest::qWaitForWindowExposed(pFrame));
@@ -118,8 +113,7 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_pDir;
-    QString m_strOldCwd;
+    std::unique_ptr<CSystemRig> m_pRig;
     QStringList m_arrCreated;
 };
 

@@ -1,3 +1,4 @@
+#include "SystemRig.h"
 #include "app/MainFrame.h"
 #include "app/TabSheet.h"
 #include "app/TolvexApp.h"
@@ -22,8 +23,7 @@ class MultiSystemTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_pDir;
-    QString m_strOldCwd;
+    std::unique_ptr<CSystemRig> m_pRig;
 
     static QString BinPath(const char* pszName)
     {
@@ -33,26 +33,17 @@ class MultiSystemTest : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_pDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_pDir->isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pDir->filePath(QStringLiteral("config"))));
-        m_strOldCwd = QDir::currentPath();
-        QDir::setCurrent(m_pDir->path());
+        m_pRig = std::make_unique<CSystemRig>();
+        QVERIFY(m_pRig->IsValid());
     }
 
-    void cleanup()
-    {
-        QDir::setCurrent(m_strOldCwd);
-        m_pDir.reset();
-    }
+    void cleanup() { m_pRig.reset(); }
 
     void patrolsRecordsAndClosesCleanly()
     {
-        CTolvexApp::Options options;
-        options.m_bSimulate = true;
-        auto pApp = std::make_unique<CTolvexApp>(options);
         QString strError;
-        QVERIFY2(pApp->InitInstance(strError), qPrintable(strError));
+        auto pApp = CSystemRig::StartSimulated(strError);
+        QVERIFY2(pApp, qPrintable(strError));
         CMainFrame* pFrame = pApp->MainFrame();
         CTolvexView* pView = pFrame->View();
         QVERIFY(QTest::qWaitForWindowExposed(pFrame));
@@ -94,7 +85,7 @@ private Q_SLOTS:
         pApp->ExitInstance();
         QVERIFY(pApp->MainFrame() == nullptr);
 
-        const QFileInfoList files = QDir(m_pDir->path()).entryInfoList({"AD*.sdat"}, QDir::Files);
+        const QFileInfoList files = QDir(m_pRig->Path()).entryInfoList({"AD*.sdat"}, QDir::Files);
         QCOMPARE(files.size(), 18);
         for (const QFileInfo& info : files) {
             const int nAddress = info.fileName().mid(2).section('_', 0, 0).toInt();
@@ -109,10 +100,10 @@ private Q_SLOTS:
 
     void cliPatrolsTheSimulatedBus()
     {
-        const QString strFolder = m_pDir->filePath(QStringLiteral("records"));
+        const QString strFolder = m_pRig->FilePath(QStringLiteral("records"));
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_pDir->filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_pRig->FilePath(QStringLiteral("config")));
         process.setProcessEnvironment(env);
         process.start(BinPath("tolvex-cli"),
                       {"--simulate", "patrol", "--last", "17", "-n", "5", "--record", strFolder});

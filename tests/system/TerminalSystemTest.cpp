@@ -1,3 +1,4 @@
+#include "SystemRig.h"
 #include "app/MainFrame.h"
 #include "app/TabSheet.h"
 #include "app/TolvexApp.h"
@@ -22,26 +23,17 @@ class TerminalSystemTest : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_pDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_pDir->isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pDir->filePath(QStringLiteral("config"))));
-        m_strOldCwd = QDir::currentPath();
-        QDir::setCurrent(m_pDir->path());
+        m_pRig = std::make_unique<CSystemRig>();
+        QVERIFY(m_pRig->IsValid());
     }
 
-    void cleanup()
-    {
-        QDir::setCurrent(m_strOldCwd);
-        m_pDir.reset();
-    }
+    void cleanup() { m_pRig.reset(); }
 
     void terminalTabTalksToTheSimulatedBus()
     {
-        CTolvexApp::Options options;
-        options.m_bSimulate = true;
-        auto pApp = std::make_unique<CTolvexApp>(options);
         QString strError;
-        QVERIFY2(pApp->InitInstance(strError), qPrintable(strError));
+        auto pApp = CSystemRig::StartSimulated(strError);
+        QVERIFY2(pApp, qPrintable(strError));
         CMainFrame* pFrame = pApp->MainFrame();
         CTolvexView* pView = pFrame->View();
         QVERIFY(QTest::qWaitForWindowExposed(pFrame));
@@ -70,13 +62,13 @@ private Q_SLOTS:
 
         pPage->ArchiveReceive();
         const QStringList arrArchives =
-            QDir(m_pDir->path()).entryList({QStringLiteral("*.txt")}, QDir::Files);
+            QDir(m_pRig->Path()).entryList({QStringLiteral("*.txt")}, QDir::Files);
         QCOMPARE(arrArchives.size(), 1);
-        QFile archive(m_pDir->filePath(arrArchives.first()));
+        QFile archive(m_pRig->FilePath(arrArchives.first()));
         QVERIFY(archive.open(QIODevice::ReadOnly));
         QVERIFY(archive.readAll().startsWith("30 31 0D 0A "));
         QVERIFY(pReceive->toPlainText().isEmpty());
-        QVERIFY(QFile::exists(m_pDir->filePath(QStringLiteral("Comassist.dat"))));
+        QVERIFY(QFile::exists(m_pRig->FilePath(QStringLiteral("Comassist.dat"))));
 
         // Another tab and back: the page starts again from zero.
         QTest::mouseClick(pBar, Qt::LeftButton, {},
@@ -96,8 +88,7 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_pDir;
-    QString m_strOldCwd;
+    std::unique_ptr<CSystemRig> m_pRig;
 };
 
 QTEST_MAIN(TerminalSystemTest)
