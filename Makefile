@@ -36,7 +36,7 @@ test: build build-asan
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
 test-tsan: build-tsan
-	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
 format:
