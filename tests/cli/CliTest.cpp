@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "settings/ParamsManager.h"
 #include "settings/PortMap.h"
 
@@ -8,41 +9,13 @@
 
 #include <cerrno>
 
-namespace {
-
-QString BinPath(const char* pszName)
-{
-    return QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath(QString::fromLatin1(pszName));
-}
-
-struct Result
-{
-    int m_nExit = -1;
-    QString m_strOut;
-    QString m_strErr;
-};
-
-} // namespace
-
 class CliTest : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_config;
 
-    Result Cli(const QStringList& arrArgs)
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
-        process.setProcessEnvironment(env);
-        process.start(BinPath("tolvex-cli"), arrArgs);
-        if (!process.waitForFinished(60000))
-            process.kill();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    Result Cli(const QStringList& arrArgs) { return RunCli(m_config.path(), arrArgs); }
 
     // A tolvex-sim process; returns its device path.
     QString StartSim(QProcess& sim, const QStringList& arrArgs)

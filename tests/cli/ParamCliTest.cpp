@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "params/ModuleParamRecord.h"
 #include "params/PageDisplayState.h"
 #include "params/ParamFile.h"
@@ -11,18 +12,6 @@
 #include <memory>
 
 namespace {
-
-QString BinPath(const char* pszName)
-{
-    return QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath(QString::fromLatin1(pszName));
-}
-
-struct Result
-{
-    int m_nExit = -1;
-    QString m_strOut;
-    QString m_strErr;
-};
 
 // A tolvex-sim process that keeps its modules' state across CLI runs.
 class CSimProcess
@@ -57,19 +46,7 @@ class ParamCliTest : public QObject
     QTemporaryDir m_config;
     std::unique_ptr<CSimProcess> m_pLockedSim;
 
-    Result Cli(const QStringList& arrArgs)
-    {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
-        process.setProcessEnvironment(env);
-        process.start(BinPath("tolvex-cli"), arrArgs);
-        if (!process.waitForFinished(60000))
-            process.kill();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    Result Cli(const QStringList& arrArgs) { return RunCli(m_config.path(), arrArgs); }
 
     Result On(const CSimProcess& sim, const QStringList& arrArgs)
     {
