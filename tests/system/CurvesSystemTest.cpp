@@ -6,6 +6,7 @@
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
 #include "curves/RecordingReader.h"
+#include "params/ParamSettingsDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,7 +64,14 @@ private Q_SLOTS:
         CMainFrame* pFrame = pApp->MainFrame();
         CTolvexView* pView = pFrame->View();
         QVERIFY(QTest::qWaitForWindowExposed(pFrame));
-        pView->m_nCurAddress = 3;
+
+        // Scanned on the parameter tab: the first module found is the one plotted.
+        CParamSettingsDialog* pParamPage = pView->ParamPage();
+        QVERIFY(pParamPage->isVisible());
+        pParamPage->findChild<QPushButton*>(QStringLiteral("buttonScan"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(pParamPage->IsModuleRead(), 60000);
+        QVERIFY(!pParamPage->FoundAddresses().isEmpty());
+        QCOMPARE(pView->m_nCurAddress, pParamPage->FoundAddresses().first());
 
         QTabBar* pBar = pView->TabSheet()->TabBar();
         CPlotDisplayDialog* pPlotPage = pView->PlotPage();
