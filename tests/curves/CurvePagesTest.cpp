@@ -18,8 +18,12 @@
 #include <QTest>
 #include <QUrl>
 
+#include <QProcess>
+
 #include <cerrno>
+#include <csignal>
 #include <ctime>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,6 +97,7 @@ private slots:
     void HidingBeforeAnyValueLeavesNoFiles();
     void SameSecondRestartWritesSuffix();
     void UnwritableFolderGivesOneBox();
+    void FileSizeLimitKeepsWholeRecords();
     void QuickHideShowResumesPolling();
     void FaultyRepliesAreNotRecorded();
     void ClosedPortIsNotSpunOn();
@@ -218,6 +223,63 @@ void CCurvePagesTest::UnwritableFolderGivesOneBox()
     QCOMPARE(context.Messages(), QStringList({QString("写文件错误,错误码:%1").arg(ENOTDIR)}));
     // The curve grew all the same.
     QVERIFY(page.Plot().VisibleCount(0) >= 50);
+}
+
+// The file size limit binds the whole process, so the recording runs in a
+// child: this test program again, running only this test.
+void CCurvePagesTest::FileSizeLimitKeepsWholeRecords()
+{
+    static const char* const kChildVariable = "TOLVEX_FSIZE_CHILD";
+    if (!qEnvironmentVariableIsSet(kChildVariable)) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(kChildVariable, "1");
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {"FileSizeLimitKeepsWholeRecords"});
+        QVERIFY(child.waitForFinished(4 * kWaitMs));
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 child.readAll().constData());
+        return;
+    }
+
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlim_t nUnlimited = limit.rlim_cur;
+    // Record 21 would be cut after 5 bytes.
+    limit.rlim_cur = 20 * WeightRecord::kSize + 5;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+
+    const quint64 nBefore = WeightRecord::FileTimeFromUnixMs(QDateTime::currentMSecsSinceEpoch());
+    CTestPageContext context;
+    context.m_nCurAddress = 3;
+    CPlotDisplayDialog page(context);
+    page.show();
+    QTRY_VERIFY_WITH_TIMEOUT(page.ValueCount() >= 40, kWaitMs);
+    limit.rlim_cur = nUnlimited;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const int nAtLift = page.ValueCount();
+    QTRY_VERIFY_WITH_TIMEOUT(page.ValueCount() >= nAtLift + 20, kWaitMs);
+    page.hide();
+    QTRY_VERIFY_WITH_TIMEOUT(!page.IsRunning(), kWaitMs);
+
+    QCOMPARE(context.Messages(), QStringList({QString("写文件错误,错误码:%1").arg(EFBIG)}));
+    QCOMPARE(QFileInfo(page.DataPath()).size() % WeightRecord::kSize, 0);
+    CRecordBuffer arrRecords;
+    int nError = 0;
+    QVERIFY(CRecordingReader::Read(page.DataPath(), arrRecords, nError));
+    // The first 20 values, none while the limit held, and those after it.
+    QVERIFY(arrRecords.Count() >= 20 + 20);
+    QVERIFY(arrRecords.Count() < page.ValueCount());
+    // A record shifted by a partial write would read as a time out of the run.
+    const quint64 nAfter = WeightRecord::FileTimeFromUnixMs(QDateTime::currentMSecsSinceEpoch());
+    quint64 nPrevious = nBefore;
+    for (qint64 i = 0; i < arrRecords.Count(); ++i) {
+        QVERIFY(arrRecords[i].FileTime() >= nPrevious);
+        QVERIFY(arrRecords[i].FileTime() <= nAfter);
+        nPrevious = arrRecords[i].FileTime();
+    }
 }
 
 void CCurvePagesTest::QuickHideShowResumesPolling()
