@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -154,8 +155,11 @@ RunResult Run(bool bHex, bool bArchive, int nSeconds)
     QObject::connect(&rss, &QTimer::timeout, [&] { result.arrRssMiB.push_back(RssMiB()); });
     rss.start(10000);
     const double dCpuStart = CpuSeconds();
-    QTimer::singleShot(nSeconds * 1000, qApp, &QCoreApplication::quit);
-    qApp->exec();
+    // A loop of its own: quitting the application would close the page, and
+    // with it the port, while the last bytes are still on their way.
+    QEventLoop loop;
+    QTimer::singleShot(nSeconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
     bStop = true;
     writer.join();
     prober.join();
