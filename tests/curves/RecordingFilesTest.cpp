@@ -74,6 +74,7 @@ private slots:
     void ThreeValuesAgreeRecordByRecord();
     void ReaderIgnoresTheRemainder();
     void ReaderRefusesWhatIsNotARegularFile();
+    void ReaderCopiesFilesOverManyHugePages();
     void NameClashesMoveBothFilesOn();
     void EmptyRecordingLeavesNoFilesAndKeepsOlderOnes();
     void UserNamedFileIsTruncatedOnlyWhenFree();
@@ -203,6 +204,35 @@ void CRecordingFilesTest::ReaderIgnoresTheRemainder()
     WriteFile(strPath, "short");
     QVERIFY(CRecordingReader::Read(strPath, arrRecords, nError));
     QVERIFY(arrRecords.Count() == 0);
+}
+
+// The copy lies in 2 MiB pages where the system gives them: records that
+// straddle a page boundary, the mapping's start and its end read back whole.
+void CRecordingFilesTest::ReaderCopiesFilesOverManyHugePages()
+{
+    QTemporaryDir dir;
+    const QString strPath = dir.path() + "/big.Dat";
+    constexpr qint64 kCount = 700001; // 8.4 MB, no whole number of pages
+    QByteArray bytes(kCount * WeightRecord::kSize, Qt::Uninitialized);
+    for (qint64 i = 0; i < kCount; ++i)
+        WeightRecord::Make(qint32(i * 31 - 9000000), i).ToBytes(bytes.data() + i * 12);
+    WriteFile(strPath, bytes);
+    CRecordBuffer arrRecords;
+    int nError = 0;
+    QVERIFY(CRecordingReader::Read(strPath, arrRecords, nError));
+    QCOMPARE(arrRecords.Count(), kCount);
+    for (qint64 i = 0; i < kCount; ++i) {
+        if (arrRecords[i].m_nValue != qint32(i * 31 - 9000000) ||
+            arrRecords[i].FileTime() != WeightRecord::FileTimeFromUnixMs(i))
+            QFAIL(qPrintable(QString("record %1 differs").arg(i)));
+    }
+    // Moved, the records stay where they are; the moved-from buffer is empty.
+    const WeightRecord* pFirst = &arrRecords[0];
+    CRecordBuffer arrMoved(std::move(arrRecords));
+    QCOMPARE(&arrMoved[0], pFirst);
+    QCOMPARE(arrRecords.Count(), qint64(0));
+    arrRecords = std::move(arrMoved);
+    QCOMPARE(arrRecords[kCount - 1].m_nValue, qint32((kCount - 1) * 31 - 9000000));
 }
 
 void CRecordingFilesTest::ReaderRefusesWhatIsNotARegularFile()
