@@ -103,6 +103,17 @@ bool CParamCliCommands::TakeAddress(const QString& strText, int& nAddress, QStri
     return false;
 }
 
+bool CParamCliCommands::TakeAddressAndFile(CCommandArgs& args, int& nAddress, QString& strPath,
+                                           QString& strError)
+{
+    QStringList arrPositional;
+    if (!args.TakePositional(2, arrPositional, strError) ||
+        !TakeAddress(arrPositional[0], nAddress, strError))
+        return false;
+    strPath = arrPositional[1];
+    return true;
+}
+
 int CParamCliCommands::Scan(const QStringList& arrArgs)
 {
     CCommandArgs args(arrArgs);
@@ -304,12 +315,10 @@ int CParamCliCommands::Export(const QStringList& arrArgs)
     CCommandArgs args(arrArgs);
     QString strError;
     const bool bForce = args.TakeFlag(QStringLiteral("--force"));
-    QStringList arrPositional;
     int nAddress = 0;
-    if (!args.TakePositional(2, arrPositional, strError) ||
-        !TakeAddress(arrPositional[0], nAddress, strError))
+    QString strPath;
+    if (!TakeAddressAndFile(args, nAddress, strPath, strError))
         return Usage(strError);
-    const QString strPath = arrPositional[1];
     if (!bForce && QFileInfo::exists(strPath)) {
         m_err << strPath << ": exists (--force replaces it)\n";
         return CCliCommands::kUsageError;
@@ -335,12 +344,10 @@ int CParamCliCommands::Import(const QStringList& arrArgs)
     CCommandArgs args(arrArgs);
     QString strError;
     const bool bNoSetup = args.TakeFlag(QStringLiteral("--no-setup"));
-    QStringList arrPositional;
     int nAddress = 0;
-    if (!args.TakePositional(2, arrPositional, strError) ||
-        !TakeAddress(arrPositional[0], nAddress, strError))
+    QString strPath;
+    if (!TakeAddressAndFile(args, nAddress, strPath, strError))
         return Usage(strError);
-    const QString strPath = arrPositional[1];
     ModuleParamRecord record;
     PageDisplayState state;
     if (!CParamFile::Import(strPath, record, state, strError)) {

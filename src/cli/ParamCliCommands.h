@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class CBusLink;
+class CCommandArgs;
 class QTextStream;
 struct ModuleParamRecord;
 
@@ -32,6 +33,8 @@ public:
 private:
     int Usage(const QString& strError);
     bool TakeAddress(const QString& strText, int& nAddress, QString& strError);
+    // The ADDR FILE that export and import take, after their flags.
+    bool TakeAddressAndFile(CCommandArgs& args, int& nAddress, QString& strPath, QString& strError);
     // The read of one module printed as NAME=VALUE lines; true when complete.
     bool ReadInto(int nAddress, ModuleParamRecord& record);
     // The unlock before writes; its failure is reported, not printed.
