@@ -7,10 +7,10 @@
 //     history page: load to first paint done, three times (the first load
 //     in a process also pays for memory the process never had), then 1000
 //     drag steps at zoom 1 and at whole-file zoom, each step painted at once.
+#include "BenchContext.h"
+#include "BenchKit.h"
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
-#include "link/BusLink.h"
-#include "uikit/PageContext.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,68 +22,21 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double Percentile(std::vector<double> arr, double dP)
-{
-    if (arr.empty())
-        return 0.0;
-    std::sort(arr.begin(), arr.end());
-    return arr[std::min(arr.size() - 1, size_t(dP * double(arr.size())))];
-}
-
-// A window for one page: a link to the simulator's device, a temporary program folder.
-class CBenchContext : public CPageContext
-{
-public:
-    explicit CBenchContext(const QString& strDevice)
-    {
-        m_link.SetDeviceResolver([strDevice](int) { return strDevice; });
-        m_link.m_comSettings.m_nBaud = 115200;
-    }
-    CBusLink& BusLink() override { return m_link; }
-    PlotSettings GetPlotSettings() const override { return PlotSettings(); }
-    QBrush BackgroundBrush() const override { return QBrush(QColor(0xB0, 0xC0, 0xFF)); }
-    QString ProgramDirectory() const override { return m_dir.path() + QLatin1Char('/'); }
-
-protected:
-    void DoSetStatusText(const QString&) override {}
-    void DoShowMessage(const QString& strText) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(strText));
-    }
-
-private:
-    CBusLink m_link;
-    QTemporaryDir m_dir;
-};
-
 int RunRealTime(double dSeconds)
 {
     QProcess sim;
-    const QString strSim = QDir(QCoreApplication::applicationDirPath()).filePath("tolvex-sim");
-    sim.start(strSim,
-              {"--modules", "1", "--baud", "115200", "--line-timing", "--turnaround-ms", "1"});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "cannot start %s\n", qPrintable(strSim));
+    const QString strDevice = StartSimulator(
+        sim, {"--modules", "1", "--baud", "115200", "--line-timing", "--turnaround-ms", "1"});
+    if (strDevice.isEmpty())
         return 1;
-    }
-    const QString strDevice = QString::fromLocal8Bit(sim.readLine()).trimmed();
     CBenchContext context(strDevice);
+    context.BusLink().m_comSettings.m_nBaud = 115200;
     context.m_nCurAddress = 1;
     CPlotDisplayDialog page(context);
     page.SetRange(200000, -200000, 20);
@@ -135,25 +88,6 @@ int RunRealTime(double dSeconds)
                 Percentile(arrLateMs, 1.0));
     return 0;
 }
-
-class CNullContext : public CPageContext
-{
-public:
-    CBusLink& BusLink() override { return m_link; }
-    PlotSettings GetPlotSettings() const override { return PlotSettings(); }
-    QBrush BackgroundBrush() const override { return QBrush(Qt::white); }
-    QString ProgramDirectory() const override { return QDir::tempPath() + QLatin1Char('/'); }
-
-protected:
-    void DoSetStatusText(const QString&) override {}
-    void DoShowMessage(const QString& strText) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(strText));
-    }
-
-private:
-    CBusLink m_link;
-};
 
 void DragTo(QWidget& plot, int nX)
 {
@@ -214,7 +148,7 @@ int RunHistory(qint64 nRecords)
         while (!file.read(1 << 20).isEmpty()) {
         }
     }
-    CNullContext context;
+    CBenchContext context;
     CHistoryDialog page(context);
     page.SetRange(100000, -100000, 20);
     page.resize(1300, 600);

@@ -2,13 +2,12 @@
 // limit of the line: (command + reply bytes) x 11 bits / baud + turnaround.
 // Runs tolvex-sim as its own process so the CPU time measured is the tool's.
 // Then the CPU the link takes after the device hangs up.
+#include "BenchKit.h"
 #include "link/BusLink.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,25 +16,15 @@
 
 namespace {
 
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-bool RunAt(const QString& strSim, int nBaud, double dTurnaroundMs, double dSeconds)
+bool RunAt(int nBaud, double dTurnaroundMs, double dSeconds)
 {
     QProcess sim;
-    sim.start(strSim, {QStringLiteral("--modules"), QStringLiteral("1"), QStringLiteral("--baud"),
-                       QString::number(nBaud), QStringLiteral("--line-timing"),
-                       QStringLiteral("--turnaround-ms"), QString::number(dTurnaroundMs)});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "cannot start %s\n", qPrintable(strSim));
+    const QString strDevice = StartSimulator(
+        sim, {QStringLiteral("--modules"), QStringLiteral("1"), QStringLiteral("--baud"),
+              QString::number(nBaud), QStringLiteral("--line-timing"),
+              QStringLiteral("--turnaround-ms"), QString::number(dTurnaroundMs)});
+    if (strDevice.isEmpty())
         return false;
-    }
-    const QString strDevice = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     CBusLink link;
     link.SetDeviceResolver([strDevice](int) { return strDevice; });
@@ -95,14 +84,14 @@ double Ms(std::chrono::steady_clock::duration d)
 // The simulator is killed (its pseudo-terminal's other end closes, as an
 // unplugged adapter hangs up) while a read waits for its reply (bInFlight) or
 // while the link only routes raw traffic, as the terminal page does.
-bool HangUp(const QString& strSim, bool bInFlight)
+bool HangUp(bool bInFlight)
 {
     QProcess sim;
-    sim.start(strSim, {QStringLiteral("--modules"), QStringLiteral("1"), QStringLiteral("--fault"),
-                       QStringLiteral("delay=5000")});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000))
+    const QString strDevice =
+        StartSimulator(sim, {QStringLiteral("--modules"), QStringLiteral("1"),
+                             QStringLiteral("--fault"), QStringLiteral("delay=5000")});
+    if (strDevice.isEmpty())
         return false;
-    const QString strDevice = QString::fromLocal8Bit(sim.readLine()).trimmed();
     CBusLink link;
     link.SetDeviceResolver([strDevice](int) { return strDevice; });
     if (!link.OpenPort(ComSettings()))
@@ -163,11 +152,10 @@ bool HangUp(const QString& strSim, bool bInFlight)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QString strSim = QDir(QCoreApplication::applicationDirPath()).filePath("tolvex-sim");
     const double dSeconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 5.0;
-    bool bOk = RunAt(strSim, 19200, 1.0, dSeconds);
-    bOk = RunAt(strSim, 115200, 1.0, dSeconds) && bOk;
-    bOk = HangUp(strSim, true) && bOk;
-    bOk = HangUp(strSim, false) && bOk;
+    bool bOk = RunAt(19200, 1.0, dSeconds);
+    bOk = RunAt(115200, 1.0, dSeconds) && bOk;
+    bOk = HangUp(true) && bOk;
+    bOk = HangUp(false) && bOk;
     return bOk ? 0 : 1;
 }

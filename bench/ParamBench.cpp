@@ -3,13 +3,14 @@
 // save, a scan of 32 addresses with modules at 1, 3 and 17, and the page's
 // polling rate with the UI thread's latency meanwhile. tolvex-sim runs as its
 // own process so that the times are the tool's.
+#include "BenchContext.h"
+#include "BenchKit.h"
 #include "module/ModuleCommand.h"
 #include "module/ParameterReadSequence.h"
 #include "params/BusScanSequence.h"
 #include "params/ParamReadSequence.h"
 #include "params/ParamSaveSequence.h"
 #include "params/ParamSettingsDialog.h"
-#include "uikit/PageContext.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,44 +45,20 @@ template <class F> double TimedMs(F work)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// A window for the page: the link, messages on stderr.
-class CBenchContext : public CPageContext
-{
-public:
-    explicit CBenchContext(CBusLink& link) : m_link(link) {}
-    CBusLink& BusLink() override { return m_link; }
-    PlotSettings GetPlotSettings() const override { return PlotSettings(); }
-    QBrush BackgroundBrush() const override { return QBrush(Qt::white); }
-    QString ProgramDirectory() const override { return QDir::tempPath() + QLatin1Char('/'); }
-
-protected:
-    void DoSetStatusText(const QString&) override {}
-    void DoShowMessage(const QString& strText) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(strText));
-    }
-
-private:
-    CBusLink& m_link;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString strSim = QDir(QCoreApplication::applicationDirPath()).filePath("tolvex-sim");
     QProcess sim;
-    sim.start(strSim, {"--modules", "1,3,17", "--baud", QString::number(kBaud), "--line-timing",
-                       "--turnaround-ms", QString::number(kTurnaroundMs)});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "cannot start %s\n", qPrintable(strSim));
+    const QString strDevice =
+        StartSimulator(sim, {"--modules", "1,3,17", "--baud", QString::number(kBaud),
+                             "--line-timing", "--turnaround-ms", QString::number(kTurnaroundMs)});
+    if (strDevice.isEmpty())
         return 1;
-    }
-    const QString strDevice = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    CBusLink link;
-    link.SetDeviceResolver([strDevice](int) { return strDevice; });
+    CBenchContext context(strDevice);
+    CBusLink& link = context.BusLink();
     ComSettings settings;
     settings.m_nBaud = kBaud;
     link.m_comSettings = settings;
@@ -139,7 +116,6 @@ int main(int argc, char** argv)
 
     // The page: a read of 3 by a grid click, then polling with recording on;
     // a 5 ms timer measures how late the UI thread turns meanwhile.
-    CBenchContext context(link);
     CParamSettingsDialog page(context);
     page.show();
     QTemporaryDir dir;
@@ -172,14 +148,11 @@ int main(int argc, char** argv)
     page.StopWorker();
     timer.stop();
     const qint64 nReadings = QFileInfo(strRecording).size() / 12;
-    std::sort(arrLateMs.begin(), arrLateMs.end());
     const double dWirePerReading = WireMs(9 + 6, 1);
     std::printf("poll:  %6.1f readings/s on the page, wire limit %.1f/s; UI thread late by "
                 "median %.2f ms, p99 %.2f ms, max %.2f ms\n",
-                nReadings / dPolled, 1000.0 / dWirePerReading,
-                arrLateMs.empty() ? 0.0 : arrLateMs[arrLateMs.size() / 2],
-                arrLateMs.empty() ? 0.0 : arrLateMs[arrLateMs.size() * 99 / 100],
-                arrLateMs.empty() ? 0.0 : arrLateMs.back());
+                nReadings / dPolled, 1000.0 / dWirePerReading, Percentile(arrLateMs, 0.5),
+                Percentile(arrLateMs, 0.99), Percentile(arrLateMs, 1.0));
 
     link.ClosePort();
     sim.terminate();

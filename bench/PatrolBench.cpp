@@ -2,6 +2,7 @@
 // timing, beside the wire limit: 32 x ((9 command + 6 reply bytes) x 11 bits /
 // baud + turnaround). Runs tolvex-sim as its own process so the CPU time
 // measured is the tool's.
+#include "BenchKit.h"
 #include "link/BusLink.h"
 #include "multi/PatrolObserver.h"
 #include "multi/PatrolSequence.h"
@@ -11,8 +12,6 @@
 #include <QProcess>
 #include <QStringList>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,14 +20,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Times each cycle from its first read to its end, and counts failed reads.
 class CCycleTimer : public CPatrolObserver
@@ -61,22 +52,17 @@ int main(int argc, char** argv)
     const int nCycles = argc > 1 ? std::max(1, atoi(argv[1])) : 100;
     const int nBaud = 19200;
     const double dTurnaroundMs = 1.0;
-    const QString strSim =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tolvex-sim"));
 
     QStringList arrAll;
     for (int i = 0; i < CPatrolSequence::kAddresses; ++i)
         arrAll << QString::number(i);
     QProcess sim;
-    sim.start(strSim,
-              {QStringLiteral("--modules"), arrAll.join(QLatin1Char(',')), QStringLiteral("--baud"),
-               QString::number(nBaud), QStringLiteral("--line-timing"),
-               QStringLiteral("--turnaround-ms"), QString::number(dTurnaroundMs)});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "cannot start %s\n", qPrintable(strSim));
+    const QString strDevice = StartSimulator(
+        sim, {QStringLiteral("--modules"), arrAll.join(QLatin1Char(',')), QStringLiteral("--baud"),
+              QString::number(nBaud), QStringLiteral("--line-timing"),
+              QStringLiteral("--turnaround-ms"), QString::number(dTurnaroundMs)});
+    if (strDevice.isEmpty())
         return 1;
-    }
-    const QString strDevice = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     CBusLink link;
     link.SetDeviceResolver([strDevice](int) { return strDevice; });

@@ -5,6 +5,7 @@
 // every 10 ms from another thread), bytes received against written, the
 // resident memory every 10 s, and the CPU time.
 // Usage: bench_terminal [seconds per run, default 600]
+#include "BenchKit.h"
 #include "RawPty.h"
 #include "TestPageContext.h"
 #include "terminal/ComAssistDialog.h"
@@ -19,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,14 +32,6 @@
 namespace {
 
 constexpr int kBytesPerSecond = 115200 / 11; // 8E1: 11 bits a byte
-
-double CpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 double RssMiB()
 {
@@ -74,14 +66,6 @@ struct RunResult
     double dCpuSeconds = 0;
     int nArchives = 0;
 };
-
-double Percentile(std::vector<double> values, double dFraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(dFraction * values.size()))];
-}
 
 RunResult Run(bool bHex, bool bArchive, int nSeconds)
 {

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QStringList>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+// What the benches share: the process's CPU time, percentiles, and tolvex-sim
+// started as a process of its own, so that the CPU measured is the tool's.
+
+inline double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The value below which the fraction dP (0..1) of the values lie; 0 for none.
+inline double Percentile(std::vector<double> arr, double dP)
+{
+    if (arr.empty())
+        return 0.0;
+    std::sort(arr.begin(), arr.end());
+    return arr[std::min(arr.size() - 1, size_t(dP * double(arr.size())))];
+}
+
+// Starts the tolvex-sim beside this program with arrArgs; its device, or empty
+// (and a line on stderr) when it did not start.
+inline QString StartSimulator(QProcess& sim, const QStringList& arrArgs)
+{
+    const QString strSim =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tolvex-sim"));
+    sim.start(strSim, arrArgs);
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "cannot start %s\n", qPrintable(strSim));
+        return QString();
+    }
+    return QString::fromLocal8Bit(sim.readLine()).trimmed();
+}
