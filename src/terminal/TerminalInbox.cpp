@@ -10,7 +10,7 @@ void CTerminalInbox::Push(const QByteArray& block)
     std::lock_guard lock(m_mutex);
     if (m_pTarget == nullptr || block.isEmpty())
         return;
-    m_pending.append(block);
+    m_pending.append(block.constData(), size_t(block.size()));
     if (m_bPosted)
         return;
     m_bPosted = true;
@@ -33,7 +33,7 @@ void CTerminalInbox::Detach()
 
 void CTerminalInbox::Deliver()
 {
-    QByteArray data;
+    std::string data;
     Handler handler;
     {
         std::lock_guard lock(m_mutex);
@@ -41,6 +41,6 @@ void CTerminalInbox::Deliver()
         data.swap(m_pending);
         handler = m_handler;
     }
-    if (!data.isEmpty() && handler)
-        handler(data);
+    if (!data.empty() && handler)
+        handler(QByteArray(data.data(), qsizetype(data.size())));
 }

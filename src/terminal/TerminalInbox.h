@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <mutex>
+#include <string>
 
 // Hands received blocks from the link's I/O thread to the page's thread.
 // Push appends to one pending buffer and posts at most one queued call to the
@@ -36,6 +37,8 @@ private:
     std::mutex m_mutex;
     QObject* m_pTarget;
     Handler m_handler;
-    QByteArray m_pending;
+    // Bytes copied out of the received blocks: a block's own buffer, which
+    // the I/O thread still shares, never reaches the receiving thread.
+    std::string m_pending;
     bool m_bPosted = false;
 };

@@ -355,9 +355,12 @@ void CCurvePagesTest::ClosedPortIsOpenedOnShow()
     QTRY_VERIFY_WITH_TIMEOUT(page.ValueCount() >= 1, kWaitMs);
     page.StopWorker();
     QVERIFY(!page.IsRunning());
-    // A port that cannot open: nothing polled, no files.
+    // A port that cannot open: nothing polled, no files. (A stopped
+    // simulator's device name may be taken by another program's new
+    // pseudo-terminal at once, so the name is one that never exists.)
     CTestPageContext closed;
-    closed.Simulator().Stop();
+    closed.BusLink().SetDeviceResolver(
+        [](int) { return QStringLiteral("/nonexistent/tolvex-pty"); });
     CPlotDisplayDialog other(closed);
     other.show();
     QVERIFY(!closed.IsPortOpen());
