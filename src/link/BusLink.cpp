@@ -47,16 +47,21 @@ CBusLink::CBusLink(QObject* parent) : QObject(parent), m_byReply(kReplyBufferSiz
     connect(m_pWorker, &CBusPortWorker::TerminalData, this, &CBusLink::OnTerminalData,
             Qt::DirectConnection);
     connect(m_pWorker, &CBusPortWorker::Lost, this, &CBusLink::PortLost, Qt::DirectConnection);
+    connect(
+        m_pWorker, &CBusPortWorker::Reconnected, this,
+        [this] {
+            WakeClosedWaits();
+            Q_EMIT PortReconnected();
+        },
+        Qt::DirectConnection);
     m_pIoThread->start();
     RunBlocking(m_pWorker, [this] { m_pWorker->Init(); });
 }
 
 CBusLink::~CBusLink()
 {
-    {
-        std::lock_guard busLock(m_busMutex);
-        RunBlocking(m_pWorker, [this] { m_pWorker->Shutdown(); });
-    }
+    // Every worker has ended by now; an exchange still armed fails here.
+    RunBlocking(m_pWorker, [this] { m_pWorker->Shutdown(); });
     m_pIoThread->quit();
     CThreadJoin::Wait(*m_pIoThread);
     // Orders the I/O thread's last notification before the reply event goes.
@@ -110,27 +115,26 @@ void CBusLink::OnTerminalData(const QByteArray& data)
         receiver(data);
 }
 
-QByteArray CBusLink::SettingsText(const ComSettings& settings)
+void CBusLink::SetTransportFactory(BusTransportFactory factory)
 {
-    return QStringLiteral("%1,%2,%3,%4")
-        .arg(settings.m_nBaud)
-        .arg(QLatin1Char(settings.ParityLetter()))
-        .arg(settings.m_nDataBits)
-        .arg(settings.m_nStopBits)
-        .toLatin1();
+    RunBlocking(m_pWorker,
+                [this, &factory] { m_pWorker->SetTransportFactory(std::move(factory)); });
 }
 
 bool CBusLink::OpenPort(const ComSettings& settings)
 {
     const QString strDevice = DeviceForPort(settings.m_nPort);
-    std::lock_guard busLock(m_busMutex);
     bool bOpened = false;
     CPortOpenFailure failure;
     RunBlocking(m_pWorker, [&] { bOpened = m_pWorker->Open(strDevice, settings, failure); });
     m_nLastOpenError.store(bOpened ? 0 : failure.m_nError);
-    std::lock_guard lock(m_callbackMutex);
-    m_strOpenDevice = strDevice;
-    m_lastFailure = failure;
+    {
+        std::lock_guard lock(m_callbackMutex);
+        m_strOpenDevice = strDevice;
+        m_lastFailure = failure;
+    }
+    if (bOpened)
+        WakeClosedWaits();
     return bOpened;
 }
 
@@ -248,16 +252,16 @@ bool CBusLink::Transact(const QByteArray& command, int nExpectedLen, int nTimeou
 {
     AssertTransactionThread();
     ClearReply();
+    if (!IsPortOpen())
+        return false;
     // A fresh ticket per exchange: a reply that completes after its own exchange
     // timed out carries the old ticket and is never taken for this one.
     const quint64 nTicket = ++m_nNextTicket;
-    if (IsPortOpen()) {
-        m_nQueuedOutput += command.size();
-        RunQueued(m_pWorker, [this, nTicket, command, nExpectedLen] {
-            m_pWorker->StartExchange(nTicket, command, nExpectedLen);
-            m_nQueuedOutput -= command.size();
-        });
-    }
+    m_nQueuedOutput += command.size();
+    RunQueued(m_pWorker, [this, nTicket, command, nExpectedLen] {
+        m_pWorker->StartExchange(nTicket, command, nExpectedLen);
+        m_nQueuedOutput -= command.size();
+    });
     std::unique_lock lock(m_replyMutex);
     const bool bFinished = m_replyEvent.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
                                                  [&] { return m_nFinishedTicket == nTicket; });
@@ -285,12 +289,32 @@ bool CBusLink::Exchange(const QByteArray& command, QByteArray& reply, int nExpec
     return true;
 }
 
+void CBusLink::WaitWhileClosed(int nMs)
+{
+    AssertTransactionThread();
+    std::unique_lock lock(m_replyMutex);
+    m_replyEvent.wait_for(lock, std::chrono::milliseconds(nMs), [this] { return IsPortOpen(); });
+}
+
+void CBusLink::WakeClosedWaits()
+{
+    std::lock_guard lock(m_replyMutex);
+    m_replyEvent.notify_all();
+}
+
 bool CBusLink::Query(const QByteArray& command, QByteArray& reply, int nExpectedLen, int nTimeoutMs)
 {
-    std::lock_guard busLock(m_busMutex);
-    if (Exchange(command, reply, nExpectedLen, nTimeoutMs))
-        return true;
-    return Exchange(command, reply, nExpectedLen, nTimeoutMs);
+    int nAttemptsLeft = 2;
+    if (IsPortOpen()) {
+        std::lock_guard busLock(m_busMutex);
+        while (nAttemptsLeft > 0 && IsPortOpen()) {
+            --nAttemptsLeft;
+            if (Exchange(command, reply, nExpectedLen, nTimeoutMs))
+                return true;
+        }
+    }
+    WaitWhileClosed(nAttemptsLeft * nTimeoutMs);
+    return false;
 }
 
 bool CBusLink::ExchangeAck(const QByteArray& command, int nTimeoutMs)
@@ -303,10 +327,17 @@ bool CBusLink::ExchangeAck(const QByteArray& command, int nTimeoutMs)
 
 bool CBusLink::Command(const QByteArray& command, int nTimeoutMs, bool bRetry)
 {
-    std::lock_guard busLock(m_busMutex);
-    if (ExchangeAck(command, nTimeoutMs))
-        return true;
-    return bRetry && ExchangeAck(command, nTimeoutMs);
+    int nAttemptsLeft = bRetry ? 2 : 1;
+    if (IsPortOpen()) {
+        std::lock_guard busLock(m_busMutex);
+        while (nAttemptsLeft > 0 && IsPortOpen()) {
+            --nAttemptsLeft;
+            if (ExchangeAck(command, nTimeoutMs))
+                return true;
+        }
+    }
+    WaitWhileClosed(nAttemptsLeft * nTimeoutMs);
+    return false;
 }
 
 bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs)
@@ -317,10 +348,10 @@ bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen,
 bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs,
                                  bool bChecksum)
 {
-    const QByteArray command = CModuleCommand::MeasuredValue(nAddress).m_text;
-    std::lock_guard busLock(m_busMutex);
     if (!IsPortOpen())
         return false;
+    const QByteArray command = CModuleCommand::MeasuredValue(nAddress).m_text;
+    std::lock_guard busLock(m_busMutex);
     QByteArray reply;
     if (!Transact(command, nExpectedLen, nTimeoutMs, reply))
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/BusTransport.h"
 #include "link/PortOpenFailure.h"
 #include "settings/ComSettings.h"
 
@@ -22,14 +23,18 @@ class CBusPortWorker;
 // The port lives on its own I/O thread, where the receive notification and the
 // reply collector run, so a transaction never needs the UI thread.
 //
-// The bus mutex makes whole transactions (retries included) exclusive and keeps
-// a reopen out of them:
-// - take it, and wait for it without limit: OpenPort, OpenBusPort, Query,
-//   Command, ReadMeasuredValue;
-// - take none, callable from any thread at any time: ClosePort, IsPortOpen,
-//   SendText, SendBytes, PendingOutput and the read-outs.
+// The bus mutex makes whole transactions (retries included) exclusive. Only
+// transactions on an open port take it (Query, Command, ReadMeasuredValue);
+// port operations (OpenPort, OpenBusPort, ClosePort, IsPortOpen, SendText,
+// SendBytes, PendingOutput and the read-outs) take none and may be called
+// from any thread: an open or a close goes to the I/O thread, which fails the
+// exchange in flight at once. So the UI thread never waits on a transaction.
 // Transactions belong to worker threads (never the UI thread, never the I/O
-// thread); port operations may be called from any thread.
+// thread).
+//
+// A device that goes away (PortLost) is opened again by itself with the same
+// settings once it is back (PortReconnected); a port closed or opened by hand
+// is not.
 class CBusLink : public QObject
 {
     Q_OBJECT
@@ -48,6 +53,10 @@ public:
     void SetDeviceResolver(DeviceResolver resolver);
     QString DeviceForPort(int nPort) const;
     static QString DefaultDevice(int nPort);
+
+    // Asked first for the transport of each device opened from now on (the
+    // simulator's in-process bus, for one); serial and tcp:// serve the rest.
+    void SetTransportFactory(BusTransportFactory factory);
 
     // Receives the message of a failed OpenBusPort (the GUI shows a box, the CLI
     // prints it). Called on the thread that called OpenBusPort.
@@ -80,19 +89,18 @@ public:
     // The device the port was last opened on.
     QString OpenDevice() const;
 
-    // "%d,%c,%d,%d": baud, parity letter, data bits, stop bits.
-    static QByteArray SettingsText(const ComSettings& settings);
-
     // Transactions: each sends one command and waits for its reply. The
     // exchange in flight fails at once when the port closes or the device goes
-    // away; on a port that is closed already Query and Command send nothing and
-    // run into their time-outs, ReadMeasuredValue returns false at once.
+    // away. On a closed port nothing is sent and the bus mutex is not taken:
+    // Query and Command wait out their time-outs without it (or until the port
+    // opens again) so that a caller never spins, ReadMeasuredValue returns
+    // false at once and its caller waits.
     //
     // The reply text up to its first zero byte; a second attempt when the first fails.
     bool Query(const QByteArray& command, QByteArray& reply, int nExpectedLen, int nTimeoutMs);
     // True when the reply begins with "0\r\n"; with bRetry a second attempt.
     bool Command(const QByteArray& command, int nTimeoutMs, bool bRetry = true);
-    // "S%.2d;MSV?;" and the binary value of output format 8 (checked while
+    // The measured-value read of the module library (checked while
     // m_bChecksum is set). One attempt.
     bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs);
     // The same read with the check byte tested as bChecksum says, not as m_bChecksum.
@@ -113,6 +121,8 @@ Q_SIGNALS:
     // The device went away (hang-up, read or write error) and the port is
     // closed. Once per loss, emitted on the I/O thread.
     void PortLost(const QString& strReason);
+    // The lost device opened again with its settings. Emitted on the I/O thread.
+    void PortReconnected();
 
 private:
     // Single attempts, inside a transaction that holds the bus mutex.
@@ -121,6 +131,9 @@ private:
     // Sends the command with its expected length to the I/O thread and waits
     // until the reply is complete, the exchange failed or the time-out passed.
     bool Transact(const QByteArray& command, int nExpectedLen, int nTimeoutMs, QByteArray& reply);
+    // Waits nMs outside the bus mutex, or until the port is open again.
+    void WaitWhileClosed(int nMs);
+    void WakeClosedWaits();
     void ClearReply();
     void AssertTransactionThread() const;
 
@@ -132,9 +145,10 @@ private:
     QThread* m_pIoThread = nullptr;
     CBusPortWorker* m_pWorker = nullptr; // lives on m_pIoThread
 
-    std::mutex m_busMutex; // held by a whole transaction and by OpenPort
+    std::mutex m_busMutex; // held by a whole transaction on an open port
 
-    // The reply buffer and how the exchange it answers ended.
+    // The reply buffer and how the exchange it answers ended; the reply event
+    // also wakes the closed-port waits when the port opens.
     std::mutex m_replyMutex;
     std::condition_variable m_replyEvent;
     quint64 m_nFinishedTicket = 0;

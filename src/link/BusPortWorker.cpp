@@ -1,42 +1,11 @@
 #include "link/BusPortWorker.h"
 
-#include "link/BusLink.h"
 #include "link/LinkLog.h"
 #include "link/PortOpenFailure.h"
 
 #include <QTimer>
 
-#include <cerrno>
-#include <functional>
-#include <poll.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
-
 namespace {
-
-bool ToParity(char cParity, QSerialPort::Parity& parity)
-{
-    switch (QChar::toUpper(static_cast<uchar>(cParity))) {
-    case 'N':
-        parity = QSerialPort::NoParity;
-        return true;
-    case 'O':
-        parity = QSerialPort::OddParity;
-        return true;
-    case 'E':
-        parity = QSerialPort::EvenParity;
-        return true;
-    case 'M':
-        parity = QSerialPort::MarkParity;
-        return true;
-    case 'S':
-        parity = QSerialPort::SpaceParity;
-        return true;
-    default:
-        return false;
-    }
-}
 
 const char* ReasonText(CReplyCollector::Reason reason)
 {
@@ -53,25 +22,6 @@ const char* ReasonText(CReplyCollector::Reason reason)
     return "none";
 }
 
-constexpr qsizetype kMaxLoggedStale = 64 * 1024;
-
-QByteArray Hex(const QByteArray& bytes)
-{
-    return bytes.toHex(' ').toUpper();
-}
-
-// Unix98 pseudo-terminal slaves (/dev/pts/N) and the old BSD ones.
-bool IsPseudoTerminal(int fd)
-{
-    struct stat info
-    {
-    };
-    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode))
-        return false;
-    const unsigned nMajor = major(info.st_rdev);
-    return (nMajor >= 136 && nMajor <= 143) || nMajor == 3;
-}
-
 } // namespace
 
 CBusPortWorker::CBusPortWorker(const std::atomic<int>& bTerminalShown)
@@ -79,16 +29,17 @@ CBusPortWorker::CBusPortWorker(const std::atomic<int>& bTerminalShown)
 {
 }
 
+CBusPortWorker::~CBusPortWorker() = default;
+
 void CBusPortWorker::Init()
 {
-    m_pPort = new QSerialPort(this);
     m_pPauseTimer = new QTimer(this);
     m_pPauseTimer->setInterval(CReplyCollector::kPauseMs);
     m_pPauseTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_pPort, &QSerialPort::readyRead, this, &CBusPortWorker::OnReadyRead);
-    connect(m_pPort, &QSerialPort::errorOccurred, this, &CBusPortWorker::OnError);
-    connect(m_pPort, &QSerialPort::bytesWritten, this, &CBusPortWorker::UpdatePortOutput);
     connect(m_pPauseTimer, &QTimer::timeout, this, &CBusPortWorker::OnTick);
+    m_pRetryTimer = new QTimer(this);
+    m_pRetryTimer->setInterval(kRetryIntervalMs);
+    connect(m_pRetryTimer, &QTimer::timeout, this, &CBusPortWorker::OnRetry);
 }
 
 void CBusPortWorker::Shutdown()
@@ -96,106 +47,81 @@ void CBusPortWorker::Shutdown()
     Close();
     delete m_pPauseTimer;
     m_pPauseTimer = nullptr;
-    delete m_pPort;
-    m_pPort = nullptr;
+    delete m_pRetryTimer;
+    m_pRetryTimer = nullptr;
+}
+
+void CBusPortWorker::SetTransportFactory(BusTransportFactory factory)
+{
+    m_factory = std::move(factory);
 }
 
 bool CBusPortWorker::Open(const QString& strDevice, const ComSettings& settings,
                           CPortOpenFailure& failure)
 {
     Close();
-    m_strDevice = strDevice;
-    m_pPort->setPortName(strDevice);
-    if (!m_pPort->open(QIODevice::ReadWrite)) {
-        const QSerialPort::SerialPortError error = m_pPort->error();
-        const QString strPortError = m_pPort->errorString();
-        m_pPort->clearError();
-        failure = CPortOpenFailure::Probe(strDevice, error == QSerialPort::PermissionError);
-        qCDebug(lcLink, "open %s failed (%s): %s", qUtf8Printable(strDevice),
-                qUtf8Printable(strPortError), qUtf8Printable(failure.Text()));
+    if (!OpenTransport(strDevice, settings, kOpenWaitMs, failure)) {
+        qCDebug(lcLink, "open failed: %s", qUtf8Printable(failure.Text()));
         return false;
     }
+    qCDebug(lcLink, "opened %s at %s", qUtf8Printable(strDevice),
+            SettingsText(settings).constData());
+    return true;
+}
 
-    const QString strRefused = ApplyLineSettings(settings);
+bool CBusPortWorker::OpenTransport(const QString& strDevice, const ComSettings& settings,
+                                   int nWaitMs, CPortOpenFailure& failure)
+{
+    m_strDevice = strDevice;
+    m_settings = settings;
+    std::unique_ptr<CBusTransport> pTransport = m_factory ? m_factory(strDevice) : nullptr;
+    if (!pTransport)
+        pTransport = CBusTransport::ForDevice(strDevice);
+    if (!pTransport->Open(strDevice, nWaitMs, failure))
+        return false;
+    const QString strRefused = pTransport->ApplyLineSettings(settings);
     if (!strRefused.isEmpty()) {
-        qCDebug(lcLink, "%s refused %s (%s)", qUtf8Printable(strDevice), qUtf8Printable(strRefused),
-                qUtf8Printable(m_pPort->errorString()));
-        m_pPort->close();
-        m_pPort->clearError();
+        pTransport->Close();
         failure = CPortOpenFailure::Refused(strDevice, strRefused);
         return false;
     }
-    m_pPort->clearError();
-    qCDebug(lcLink, "opened %s at %s", qUtf8Printable(strDevice),
-            CBusLink::SettingsText(settings).constData());
+    CBusTransport* pRaw = pTransport.get();
+    connect(pRaw, &CBusTransport::ReadyRead, this, &CBusPortWorker::OnReadyRead);
+    connect(pRaw, &CBusTransport::BytesWritten, this, &CBusPortWorker::UpdatePortOutput);
+    // Queued: the transport is closed and deleted here, never inside its own signal.
+    connect(
+        pRaw, &CBusTransport::Lost, this,
+        [this, pRaw](const QString& strReason) {
+            if (m_pTransport.get() == pRaw)
+                LoseDevice(strReason);
+        },
+        Qt::QueuedConnection);
+    m_pTransport = std::move(pTransport);
     // Start with an empty receive buffer.
     DropInput("on open");
     m_bOpen.store(true);
     return true;
 }
 
-QString CBusPortWorker::ApplyLineSettings(const ComSettings& settings)
+void CBusPortWorker::Close()
 {
-    // Every line setting must take: a port left on its old settings would
-    // keep the bus silent without saying why. A pseudo-terminal (the
-    // simulator) has no line and keeps 8 bits without parity whatever it is
-    // told; only values that no port can have are refused there.
-    const bool bPseudo = IsPseudoTerminal(static_cast<int>(m_pPort->handle()));
-    QString strRefused;
-    const auto apply = [&](bool bValid, const std::function<bool()>& set,
-                           const QString& strSetting) {
-        if (!strRefused.isEmpty())
-            return;
-        if (bValid && set())
-            return;
-        if (bValid && bPseudo) {
-            qCDebug(lcLink, "%s is a pseudo-terminal and keeps its own %s (%s)",
-                    qUtf8Printable(m_strDevice), qUtf8Printable(strSetting),
-                    qUtf8Printable(m_pPort->errorString()));
-            m_pPort->clearError();
-            return;
-        }
-        strRefused = strSetting;
-    };
-    const char cParity = settings.ParityLetter();
-    QSerialPort::Parity parity = QSerialPort::EvenParity;
-    const bool bParityKnown = ToParity(cParity, parity);
-    apply(
-        settings.m_nBaud > 0, [&] { return m_pPort->setBaudRate(settings.m_nBaud); },
-        QStringLiteral("baud rate %1").arg(settings.m_nBaud));
-    apply(
-        settings.m_nDataBits >= 5 && settings.m_nDataBits <= 8,
-        [&] {
-            return m_pPort->setDataBits(static_cast<QSerialPort::DataBits>(settings.m_nDataBits));
-        },
-        QStringLiteral("%1 data bits").arg(settings.m_nDataBits));
-    apply(
-        bParityKnown, [&] { return m_pPort->setParity(parity); },
-        QChar::isPrint(static_cast<uchar>(cParity))
-            ? QStringLiteral("parity %1").arg(QLatin1Char(cParity))
-            : QStringLiteral("parity 0x%1").arg(uint(uchar(cParity)), 2, 16, QLatin1Char('0')));
-    apply(
-        settings.m_nStopBits == 1 || settings.m_nStopBits == 2,
-        [&] {
-            return m_pPort->setStopBits(settings.m_nStopBits == 2 ? QSerialPort::TwoStop
-                                                                  : QSerialPort::OneStop);
-        },
-        QStringLiteral("%1 stop bits").arg(settings.m_nStopBits));
-    apply(
-        true, [&] { return m_pPort->setFlowControl(QSerialPort::NoFlowControl); },
-        QStringLiteral("no flow control"));
-    return strRefused;
+    if (m_pRetryTimer && m_pRetryTimer->isActive()) {
+        m_pRetryTimer->stop();
+        qCDebug(lcLink, "no longer waiting for %s", qUtf8Printable(m_strDevice));
+    }
+    CloseTransport();
 }
 
-void CBusPortWorker::Close()
+void CBusPortWorker::CloseTransport()
 {
     if (m_pPauseTimer)
         m_pPauseTimer->stop();
     m_collector.Start(m_collector.ExpectedLen());
     FailArmedExchange();
-    if (m_pPort && m_pPort->isOpen()) {
-        m_pPort->close();
-        m_pPort->clearError();
+    if (m_pTransport) {
+        m_pTransport->disconnect(this);
+        m_pTransport->Close();
+        m_pTransport.reset();
         qCDebug(lcLink, "closed %s", qUtf8Printable(m_strDevice));
     }
     m_bOpen.store(false);
@@ -204,12 +130,10 @@ void CBusPortWorker::Close()
 
 void CBusPortWorker::Write(const QByteArray& bytes)
 {
-    if (!m_pPort->isOpen())
+    if (!m_pTransport)
         return;
-    qCDebug(lcLink, "sent %s", Hex(bytes).constData());
-    m_pPort->write(bytes);
-    // Hand the bytes to the driver now rather than on the next loop pass.
-    m_pPort->flush();
+    qCDebug(lcLink, "sent %s", LinkLogBytes(bytes).constData());
+    m_pTransport->Write(bytes);
     UpdatePortOutput();
 }
 
@@ -217,7 +141,7 @@ void CBusPortWorker::StartExchange(quint64 nTicket, const QByteArray& command, i
 {
     m_pPauseTimer->stop();
     m_collector.Start(nExpectedLen);
-    if (!m_pPort->isOpen()) {
+    if (!m_pTransport) {
         // Closed between the caller's look and now: nothing can answer.
         Q_EMIT ExchangeFailed(nTicket);
         return;
@@ -229,9 +153,9 @@ void CBusPortWorker::StartExchange(quint64 nTicket, const QByteArray& command, i
 
 void CBusPortWorker::OnReadyRead()
 {
-    if (!m_pPort->isOpen())
+    if (!m_pTransport)
         return;
-    const QByteArray bytes = m_pPort->readAll();
+    const QByteArray bytes = m_pTransport->ReadAll();
     if (bytes.isEmpty())
         return;
     if (m_bTerminalShown.load()) {
@@ -249,7 +173,7 @@ void CBusPortWorker::OnReadyRead()
 void CBusPortWorker::OnTick()
 {
     QString strReason;
-    if (HungUp(strReason)) {
+    if (m_pTransport && m_pTransport->HungUp(strReason)) {
         LoseDevice(strReason);
         return;
     }
@@ -266,57 +190,21 @@ void CBusPortWorker::Act(CReplyCollector::Verdict verdict)
     const QByteArray bytes = m_collector.Take();
     if (verdict == CReplyCollector::Verdict::Discard) {
         qCDebug(lcLink, "discarded (%s after %d ticks): %s", pszReason, nTicks,
-                Hex(bytes).constData());
-        m_pPort->clear(QSerialPort::AllDirections);
-        m_pPort->readAll();
+                LinkLogBytes(bytes).constData());
+        m_pTransport->Clear();
         UpdatePortOutput();
         return;
     }
     if (m_nArmedTicket == 0) {
         qCDebug(lcLink, "dropped, no exchange waits (%s after %d ticks): %s", pszReason, nTicks,
-                Hex(bytes).constData());
+                LinkLogBytes(bytes).constData());
         return;
     }
-    qCDebug(lcLink, "reply (%s after %d ticks): %s", pszReason, nTicks, Hex(bytes).constData());
+    qCDebug(lcLink, "reply (%s after %d ticks): %s", pszReason, nTicks,
+            LinkLogBytes(bytes).constData());
     const quint64 nTicket = m_nArmedTicket;
     m_nArmedTicket = 0;
     Q_EMIT ReplyCompleted(nTicket, bytes);
-}
-
-void CBusPortWorker::OnError(QSerialPort::SerialPortError error)
-{
-    if (error != QSerialPort::ReadError && error != QSerialPort::WriteError &&
-        error != QSerialPort::ResourceError)
-        return;
-    // A hung-up descriptor reads 0 bytes on every wake-up and the port reports a
-    // read error each time; look at the line once the port has returned.
-    QMetaObject::invokeMethod(
-        this,
-        [this, error] {
-            if (!m_pPort || !m_pPort->isOpen())
-                return;
-            QString strReason;
-            if (HungUp(strReason))
-                LoseDevice(strReason);
-            else if (error == QSerialPort::ResourceError)
-                LoseDevice(m_pPort->errorString());
-            else
-                m_pPort->clearError();
-        },
-        Qt::QueuedConnection);
-}
-
-bool CBusPortWorker::HungUp(QString& strReason) const
-{
-    if (!m_pPort->isOpen())
-        return false;
-    // Hang-up and error are reported whatever events are asked for.
-    pollfd pfd{static_cast<int>(m_pPort->handle()), 0, 0};
-    if (::poll(&pfd, 1, 0) <= 0 || !(pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
-        return false;
-    // What any read or write on it now says.
-    strReason = qt_error_string((pfd.revents & POLLNVAL) ? EBADF : EIO);
-    return true;
 }
 
 void CBusPortWorker::LoseDevice(const QString& strReason)
@@ -326,22 +214,33 @@ void CBusPortWorker::LoseDevice(const QString& strReason)
     // by the failed exchange finds the loss reported already.
     m_bOpen.store(false);
     Q_EMIT Lost(strReason);
-    Close();
+    CloseTransport();
+    m_bRetryFailureLogged = false;
+    m_pRetryTimer->start();
+    qCDebug(lcLink, "waiting for %s to come back", qUtf8Printable(m_strDevice));
+}
+
+void CBusPortWorker::OnRetry()
+{
+    CPortOpenFailure failure;
+    if (!OpenTransport(m_strDevice, m_settings, kRetryWaitMs, failure)) {
+        // Once per loss: the attempts go on every second.
+        if (!m_bRetryFailureLogged)
+            qCDebug(lcLink, "not back yet: %s", qUtf8Printable(failure.Text()));
+        m_bRetryFailureLogged = true;
+        return;
+    }
+    m_pRetryTimer->stop();
+    qCDebug(lcLink, "reconnected %s at %s", qUtf8Printable(m_strDevice),
+            SettingsText(m_settings).constData());
+    Q_EMIT Reconnected();
 }
 
 void CBusPortWorker::DropInput(const char* pszWhen)
 {
-    QByteArray stale = m_collector.Take() + m_pPort->readAll();
-    // What the system holds and the port has not fetched yet, read here so
-    // that the log can show it.
-    char buffer[4096];
-    ssize_t nRead = 0;
-    while (stale.size() < kMaxLoggedStale &&
-           (nRead = ::read(static_cast<int>(m_pPort->handle()), buffer, sizeof buffer)) > 0)
-        stale.append(buffer, nRead);
-    m_pPort->clear(QSerialPort::Input);
+    const QByteArray stale = m_collector.Take() + m_pTransport->DropInput();
     if (!stale.isEmpty())
-        qCDebug(lcLink, "stale input dropped %s: %s", pszWhen, Hex(stale).constData());
+        qCDebug(lcLink, "stale input dropped %s: %s", pszWhen, LinkLogBytes(stale).constData());
 }
 
 void CBusPortWorker::FailArmedExchange()
@@ -355,5 +254,5 @@ void CBusPortWorker::FailArmedExchange()
 
 void CBusPortWorker::UpdatePortOutput()
 {
-    m_nPortOutput.store(m_pPort && m_pPort->isOpen() ? m_pPort->bytesToWrite() : 0);
+    m_nPortOutput.store(m_pTransport ? m_pTransport->BytesToWrite() : 0);
 }

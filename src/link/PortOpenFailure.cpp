@@ -7,10 +7,13 @@
 
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 QString CPortOpenFailure::SystemText(int nError)
 {
@@ -32,6 +35,8 @@ QString CPortOpenFailure::Text() const
     else if (m_bInUse)
         strReason = m_strHolder.isEmpty() ? QStringLiteral("in use (%1)").arg(SystemText(m_nError))
                                           : QStringLiteral("in use by %1").arg(m_strHolder);
+    else if (!m_strReason.isEmpty())
+        strReason = m_strReason;
     else
         strReason = SystemText(m_nError);
     const QString strHint = Hint(m_nError);
@@ -48,10 +53,13 @@ CPortOpenFailure CPortOpenFailure::Refused(const QString& strDevice, const QStri
     return failure;
 }
 
-CPortOpenFailure CPortOpenFailure::Probe(const QString& strDevice, bool bLockRefused)
+CPortOpenFailure CPortOpenFailure::Probe(const QString& strDevice, bool bLockRefused,
+                                         bool bNotFound)
 {
     CPortOpenFailure failure;
     failure.m_strDevice = strDevice;
+#ifdef Q_OS_UNIX
+    Q_UNUSED(bNotFound);
     const int fd = ::open(QFile::encodeName(strDevice).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         failure.m_nError = errno;
@@ -63,12 +71,16 @@ CPortOpenFailure CPortOpenFailure::Probe(const QString& strDevice, bool bLockRef
         failure.m_nError = !bTerminal ? ENOTTY : bLockRefused ? EBUSY : EIO;
     }
     failure.m_strHolder = LockHolder(strDevice);
+#else
+    failure.m_nError = bLockRefused ? EACCES : bNotFound ? ENOENT : EIO;
+#endif
     failure.m_bInUse = failure.m_nError == EBUSY || !failure.m_strHolder.isEmpty();
     if (failure.m_bInUse)
         failure.m_nError = EBUSY;
     return failure;
 }
 
+#ifdef Q_OS_UNIX
 QString CPortOpenFailure::LockHolder(const QString& strDevice)
 {
     // The UUCP lock names in use: "LCK.." and the device path without /dev/,
@@ -117,3 +129,4 @@ QString CPortOpenFailure::LockHolder(const QString& strDevice)
     }
     return QString();
 }
+#endif

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QtEndian>
 #include <cstring>
 
@@ -43,3 +44,14 @@ struct ComSettings
 
     bool operator==(const ComSettings&) const = default;
 };
+
+// "%d,%c,%d,%d": baud, parity letter, data bits, stop bits.
+inline QByteArray SettingsText(const ComSettings& settings)
+{
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(settings.m_nBaud)
+        .arg(QLatin1Char(settings.ParityLetter()))
+        .arg(settings.m_nDataBits)
+        .arg(settings.m_nStopBits)
+        .toLatin1();
+}

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "sim/SimBus.h"
+#include "sim/SimLine.h"
 #include "sim/SimOptions.h"
 
 #include <QString>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 // Serves a simulated bus on a pseudo-terminal: the tool opens SlavePath() as
@@ -41,24 +40,13 @@ public:
     CSimBus& Bus() { return m_bus; }
 
 private:
-    void Serve();
-    void Answer(const CSimBus::Reply& reply, CSimBus::Clock::time_point tArrived);
-    bool WaitUntil(CSimBus::Clock::time_point tWhen);
-    void WriteAll(const QByteArray& bytes);
-
     CSimBus m_bus;
-    bool m_bLineTiming;
-    int m_nBaud;
-    double m_dTurnaroundMs;
+    CSimLine m_line;
     int m_nMaster = -1;
     int m_nSlave = -1;
-    int m_arrWake[2] = {-1, -1};
     QString m_strSlavePath;
     QString m_strLinkPath;
     QString m_strError;
     std::thread m_thread;
     std::atomic<bool> m_bRunning{false};
-    std::atomic<bool> m_bStop{false};
-    std::mutex m_mutexStop;
-    std::condition_variable m_cvStop;
 };

@@ -49,6 +49,18 @@ std::vector<CSimBus::Reply> CSimBus::Feed(const QByteArray& bytes, Clock::time_p
     return replies;
 }
 
+double CSimBus::ReplyWaitMs(const Reply& reply) const
+{
+    std::lock_guard lock(m_mutex);
+    double dWaitMs = m_options.m_dTurnaroundMs + reply.m_nDelayMs;
+    if (m_options.m_bLineTiming && m_options.m_nBaud > 0) {
+        const qsizetype nBytes =
+            reply.m_nCommandBytes + reply.m_noise.size() + reply.m_bytes.size();
+        dWaitMs += nBytes * 11 * 1000.0 / m_options.m_nBaud;
+    }
+    return dWaitMs;
+}
+
 QByteArray CSimBus::Process(const QByteArray& bytes)
 {
     QByteArray out;

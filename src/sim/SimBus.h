@@ -39,7 +39,12 @@ public:
     // no entry.
     std::vector<Reply> Feed(const QByteArray& bytes, Clock::time_point tNow = Clock::now());
 
-    // In-process transport: Feed now, and the noise and reply bytes of every
+    // How long after its frame arrived a reply goes onto the line: the
+    // turnaround and its extra hold-back, plus the bytes' time on the wire
+    // when the bus has line timing.
+    double ReplyWaitMs(const Reply& reply) const;
+
+    // Feed now, and the noise and reply bytes of every
     // reply in order, as one block.
     QByteArray Process(const QByteArray& bytes);
 

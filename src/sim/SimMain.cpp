@@ -1,7 +1,8 @@
-// tolvex-sim: a bus of simulated modules on a pseudo-terminal.
+// tolvex-sim: a bus of simulated modules on a pseudo-terminal or over TCP.
 
 #include "module/AddressList.h"
 #include "sim/PtySimulator.h"
+#include "sim/TcpSimulator.h"
 
 #include <QStringList>
 
@@ -16,11 +17,14 @@ void PrintHelp()
     const QString strHelp =
         QStringLiteral(
             "Usage: tolvex-sim [options]\n"
-            "Simulates weighing modules on a pseudo-terminal. The first line of output is\n"
-            "the device path to open as the serial port.\n"
+            "Simulates weighing modules on a pseudo-terminal, or as a serial device server\n"
+            "over TCP. The first line of output is the device to open as the serial port\n"
+            "(a path, or tcp://HOST:PORT).\n"
             "\n"
             "  --modules A,B,...   module addresses, 0..99 (default 1,3,17)\n"
             "  --link PATH         keep a symbolic link to the device at PATH\n"
+            "  --tcp HOST:PORT     serve over TCP instead, one client at a time (port 0:\n"
+            "                      any free port)\n"
             "  --baud N            baud rate for the line timing (default 19200)\n"
             "  --line-timing       answer as late as the bytes would take on the wire\n"
             "  --turnaround-ms MS  module reaction time before each reply (default 0)\n"
@@ -50,6 +54,8 @@ int main(int argc, char* argv[])
 
     SimOptions options;
     QString strLink;
+    QString strTcpHost;
+    int nTcpPort = -1;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& strArg = args[i];
         const bool bHasValue = i + 1 < args.size();
@@ -61,7 +67,7 @@ int main(int argc, char* argv[])
             options.m_bLineTiming = true;
             continue;
         }
-        const bool bTakesValue = strArg == "--modules" || strArg == "--link" ||
+        const bool bTakesValue = strArg == "--modules" || strArg == "--link" || strArg == "--tcp" ||
                                  strArg == "--baud" || strArg == "--turnaround-ms" ||
                                  strArg == "--seed" || strArg == "--fault";
         if (!bTakesValue)
@@ -77,6 +83,14 @@ int main(int argc, char* argv[])
             if (strValue.isEmpty())
                 return Fail(QStringLiteral("--link needs a path"));
             strLink = strValue;
+        } else if (strArg == "--tcp") {
+            const qsizetype nColon = strValue.lastIndexOf(QLatin1Char(':'));
+            strTcpHost = strValue.left(nColon);
+            if (strTcpHost.startsWith(QLatin1Char('[')) && strTcpHost.endsWith(QLatin1Char(']')))
+                strTcpHost = strTcpHost.mid(1, strTcpHost.size() - 2);
+            nTcpPort = strValue.mid(nColon + 1).toInt(&bOk);
+            if (nColon <= 0 || strTcpHost.isEmpty() || !bOk || nTcpPort < 0 || nTcpPort > 65535)
+                return Fail(QStringLiteral("--tcp takes HOST:PORT, such as 127.0.0.1:4001"));
         } else if (strArg == "--baud") {
             options.m_nBaud = strValue.toInt(&bOk);
             if (!bOk || options.m_nBaud <= 0)
@@ -107,13 +121,21 @@ int main(int argc, char* argv[])
     sigaddset(&blockedSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &blockedSignals, nullptr);
 
-    CPtySimulator simulator(options);
-    const QString strPath = simulator.Start(strLink);
-    if (strPath.isEmpty()) {
-        std::fprintf(stderr, "tolvex-sim: %s\n", simulator.ErrorText().toLocal8Bit().constData());
+    if (nTcpPort >= 0 && !strLink.isEmpty())
+        return Fail(QStringLiteral("--link is for the pseudo-terminal, not --tcp"));
+    CPtySimulator ptySimulator(options);
+    CTcpSimulator tcpSimulator(options);
+    CSimBus& bus = nTcpPort >= 0 ? tcpSimulator.Bus() : ptySimulator.Bus();
+    const QString strDevice = nTcpPort >= 0
+                                  ? tcpSimulator.Start(strTcpHost, static_cast<quint16>(nTcpPort))
+                                  : ptySimulator.Start(strLink);
+    if (strDevice.isEmpty()) {
+        const QString strError =
+            nTcpPort >= 0 ? tcpSimulator.ErrorText() : ptySimulator.ErrorText();
+        std::fprintf(stderr, "tolvex-sim: %s\n", strError.toLocal8Bit().constData());
         return 1;
     }
-    std::printf("%s\n", strPath.toLocal8Bit().constData());
+    std::printf("%s\n", strDevice.toLocal8Bit().constData());
     std::fflush(stdout);
 
     for (;;) {
@@ -121,11 +143,12 @@ int main(int argc, char* argv[])
         if (sigwait(&blockedSignals, &nSignal) != 0)
             continue;
         if (nSignal == SIGUSR1) {
-            simulator.PowerCycle();
+            bus.PowerCycle();
             continue;
         }
         break;
     }
-    simulator.Stop();
+    ptySimulator.Stop();
+    tcpSimulator.Stop();
     return 0;
 }
