@@ -49,9 +49,11 @@ bench: build
 	@# Benchmarks draw off screen: no display is needed, and none is disturbed.
 	export QT_QPA_PLATFORM=offscreen; \
 	./build/bin/bench_msv 5 && \
+	./build/bin/bench_reconnect 10 && \
 	./build/bin/bench_params 5 && \
 	./build/bin/bench_patrol 100 && \
 	./build/bin/bench_curves realtime 60 && \
+	./build/bin/bench_curves demo 30 && \
 	./build/bin/bench_curves history && \
 	./build/bin/bench_terminal 600
 

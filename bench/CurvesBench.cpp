@@ -3,6 +3,9 @@
 //     (its own process, line timing at 115200 8E1, 1 ms turnaround): CPU of
 //     this process, repaints per second, and the UI thread's latency, as the
 //     lateness of a 10 ms probe timer.
+//   demo [SECONDS]: the same page as `tolvex --simulate` runs it: the
+//     simulator in this process (modules 1, 3, 17) at the pace of 19200 8E1,
+//     so the CPU is the demo's whole.
 //   history [RECORDS]: a file of RECORDS records (10 million by default) on the
 //     history page: load to first paint done, three times (the first load
 //     in a process also pays for memory the process never had), then 1000
@@ -11,6 +14,7 @@
 #include "BenchKit.h"
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
+#include "sim/PtySimulator.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,15 +32,21 @@
 
 namespace {
 
-int RunRealTime(double dSeconds)
+int RunRealTime(double dSeconds, bool bDemo)
 {
+    const int nBaud = bDemo ? 19200 : 115200;
     QProcess sim;
-    const QString strDevice = StartSimulator(
-        sim, {"--modules", "1", "--baud", "115200", "--line-timing", "--turnaround-ms", "1"});
+    SimOptions demoOptions;
+    demoOptions.AtLinePace(nBaud);
+    CPtySimulator demoSim(demoOptions);
+    const QString strDevice =
+        bDemo ? demoSim.Start()
+              : StartSimulator(sim, {"--modules", "1", "--baud", QString::number(nBaud),
+                                     "--line-timing", "--turnaround-ms", "1"});
     if (strDevice.isEmpty())
         return 1;
     CBenchContext context(strDevice);
-    context.BusLink().m_comSettings.m_nBaud = 115200;
+    context.BusLink().m_comSettings.m_nBaud = nBaud;
     context.m_nCurAddress = 1;
     CPlotDisplayDialog page(context);
     page.SetRange(200000, -200000, 20);
@@ -80,7 +90,9 @@ int RunRealTime(double dSeconds)
     sim.terminate();
     sim.waitForFinished(5000);
 
-    std::printf("real-time page, 115200 8E1, 1 ms turnaround, %.1f s:\n", dElapsed);
+    demoSim.Stop();
+    std::printf("real-time page, %s%d 8E1, 1 ms turnaround, %.1f s:\n",
+                bDemo ? "the demo's simulator in process, " : "", nBaud, dElapsed);
     std::printf("  values %.1f/s, repaints %.1f/s, CPU %.1f %% of one core\n", nValues / dElapsed,
                 nPaints / dElapsed, 100.0 * dCpu / dElapsed);
     std::printf("  UI latency (10 ms probe lateness): median %.2f ms, p99 %.2f ms, max %.2f ms\n",
@@ -187,10 +199,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QStringList arrArgs = app.arguments();
     const QString strMode = arrArgs.value(1, "realtime");
-    if (strMode == "realtime")
-        return RunRealTime(arrArgs.value(2, "60").toDouble());
+    if (strMode == "realtime" || strMode == "demo")
+        return RunRealTime(arrArgs.value(2, "60").toDouble(), strMode == "demo");
     if (strMode == "history")
         return RunHistory(arrArgs.value(2, "10000000").toLongLong());
-    std::fprintf(stderr, "usage: bench_curves realtime [SECONDS] | history [RECORDS]\n");
+    std::fprintf(stderr, "usage: bench_curves realtime|demo [SECONDS] | history [RECORDS]\n");
     return 2;
 }

@@ -1,13 +1,16 @@
 // Measured-value reads per second on one simulated module, against the wire
-// limit of the line: (command + reply bytes) x 11 bits / baud + turnaround.
+// limit of the line: (command + reply bytes) x 11 bits / baud + turnaround,
+// on a pseudo-terminal and over TCP on loopback (a serial device server).
 // Runs tolvex-sim as its own process so the CPU time measured is the tool's.
-// Then the CPU the link takes after the device hangs up.
+// Then the CPU the link takes after the device hangs up, while it waits for
+// the device to come back.
 #include "BenchKit.h"
 #include "link/BusLink.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -16,13 +19,16 @@
 
 namespace {
 
-bool RunAt(int nBaud, double dTurnaroundMs, double dSeconds)
+bool RunAt(bool bTcp, int nBaud, double dTurnaroundMs, double dSeconds)
 {
     QProcess sim;
-    const QString strDevice = StartSimulator(
-        sim, {QStringLiteral("--modules"), QStringLiteral("1"), QStringLiteral("--baud"),
-              QString::number(nBaud), QStringLiteral("--line-timing"),
-              QStringLiteral("--turnaround-ms"), QString::number(dTurnaroundMs)});
+    QStringList arrArgs{QStringLiteral("--modules"),     QStringLiteral("1"),
+                        QStringLiteral("--baud"),        QString::number(nBaud),
+                        QStringLiteral("--line-timing"), QStringLiteral("--turnaround-ms"),
+                        QString::number(dTurnaroundMs)};
+    if (bTcp)
+        arrArgs << QStringLiteral("--tcp") << QStringLiteral("127.0.0.1:0");
+    const QString strDevice = StartSimulator(sim, arrArgs);
     if (strDevice.isEmpty())
         return false;
 
@@ -69,10 +75,10 @@ bool RunAt(int nBaud, double dTurnaroundMs, double dSeconds)
             "  one read: min %.3f ms, median %.3f ms, 99th percentile %.3f ms, wire %.3f ms\n",
             arrMs.front(), arrMs[arrMs.size() / 2], arrMs[arrMs.size() * 99 / 100],
             1000.0 * dWireSeconds);
-    std::printf("%7d baud 8E1, %.1f ms turnaround: %7.1f reads/s, wire limit %7.1f/s (%5.1f %%), "
-                "%d failed, CPU %4.1f %% of one core\n",
-                nBaud, dTurnaroundMs, dRate, dLimit, 100.0 * dRate / dLimit, nFailed,
-                100.0 * dCpu / dElapsed);
+    std::printf("%s %7d baud 8E1, %.1f ms turnaround: %7.1f reads/s, wire limit %7.1f/s "
+                "(%5.1f %%), %d failed, CPU %4.1f %% of one core\n",
+                bTcp ? "tcp" : "pty", nBaud, dTurnaroundMs, dRate, dLimit, 100.0 * dRate / dLimit,
+                nFailed, 100.0 * dCpu / dElapsed);
     return true;
 }
 
@@ -81,16 +87,19 @@ double Ms(std::chrono::steady_clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// The simulator is killed (its pseudo-terminal's other end closes, as an
-// unplugged adapter hangs up) while a read waits for its reply (bInFlight) or
-// while the link only routes raw traffic, as the terminal page does.
+// The simulator stops (its pseudo-terminal's other end closes and its link
+// goes, as an unplugged adapter hangs up and its name goes) while a read waits
+// for its reply (bInFlight) or while the link only routes raw traffic, as the
+// terminal page does.
 bool HangUp(bool bInFlight)
 {
+    QTemporaryDir dir;
+    const QString strDevice = dir.filePath(QStringLiteral("ttyBUS"));
     QProcess sim;
-    const QString strDevice =
-        StartSimulator(sim, {QStringLiteral("--modules"), QStringLiteral("1"),
-                             QStringLiteral("--fault"), QStringLiteral("delay=5000")});
-    if (strDevice.isEmpty())
+    if (StartSimulator(sim,
+                       {QStringLiteral("--modules"), QStringLiteral("1"), QStringLiteral("--fault"),
+                        QStringLiteral("delay=5000"), QStringLiteral("--link"), strDevice})
+            .isEmpty())
         return false;
     CBusLink link;
     link.SetDeviceResolver([strDevice](int) { return strDevice; });
@@ -111,7 +120,7 @@ bool HangUp(bool bInFlight)
     std::thread killer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         tKilled = Clock::now();
-        sim.kill();
+        sim.terminate();
     });
     Clock::time_point tReadEnd;
     if (bInFlight) {
@@ -131,18 +140,20 @@ bool HangUp(bool bInFlight)
         return false;
     }
     const double dSeenMs = Ms(Clock::time_point(Clock::duration(nLostAt.load())) - tKilled);
+    // The link tries to reopen the device once a second meanwhile.
     const double dCpuStart = CpuSeconds();
     const Clock::time_point tStart = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::this_thread::sleep_for(std::chrono::seconds(3));
     const double dCpu =
         (CpuSeconds() - dCpuStart) / std::chrono::duration<double>(Clock::now() - tStart).count();
     if (bInFlight)
         std::printf("hang-up during a read: seen after %.1f ms, the read failed after %.1f ms "
-                    "(time-out 5000 ms), CPU over the next second %.2f %% of one core\n",
+                    "(time-out 5000 ms), CPU over the next 3 s of waiting for the device %.2f %% "
+                    "of one core\n",
                     dSeenMs, dReadMs, 100.0 * dCpu);
     else
-        std::printf("hang-up with raw traffic only: seen after %.1f ms, CPU over the next second "
-                    "%.2f %% of one core\n",
+        std::printf("hang-up with raw traffic only: seen after %.1f ms, CPU over the next 3 s of "
+                    "waiting for the device %.2f %% of one core\n",
                     dSeenMs, 100.0 * dCpu);
     return true;
 }
@@ -153,8 +164,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const double dSeconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toDouble() : 5.0;
-    bool bOk = RunAt(19200, 1.0, dSeconds);
-    bOk = RunAt(115200, 1.0, dSeconds) && bOk;
+    bool bOk = true;
+    for (const bool bTcp : {false, true}) {
+        bOk = RunAt(bTcp, 19200, 1.0, dSeconds) && bOk;
+        bOk = RunAt(bTcp, 115200, 1.0, dSeconds) && bOk;
+    }
     bOk = HangUp(true) && bOk;
     bOk = HangUp(false) && bOk;
     return bOk ? 0 : 1;

@@ -5,6 +5,7 @@
 #include "app/TabSheet.h"
 #include "app/TolvexView.h"
 #include "module/AddressList.h"
+#include "settings/SettingsStore.h"
 #include "sim/PtySimulator.h"
 #include "uikit/AppPath.h"
 
@@ -49,7 +50,8 @@ QString CTolvexApp::Usage()
         "usage: tolvex [--simulate[=ADDRS]] [--cycle-tabs]\n"
         "\n"
         "--simulate     run simulated modules (default 1,3,17) on a pseudo-terminal that\n"
-        "               serves the stored COM number for this run\n"
+        "               serves the stored COM number for this run, at the pace of the\n"
+        "               stored baud rate\n"
         "--cycle-tabs   select every tab in turn, then close the window (for automated runs)\n");
 }
 
@@ -73,6 +75,11 @@ bool CTolvexApp::InitInstance(QString& strError)
     if (m_options.m_bSimulate) {
         SimOptions simOptions;
         simOptions.m_arrAddresses = m_options.m_arrSimAddresses;
+        // The simulated bus answers at the pace of the stored line settings.
+        ComSettings comSettings;
+        PlotSettings plotSettings;
+        CSettingsStore().LoadReadOnly(comSettings, plotSettings);
+        simOptions.AtLinePace(comSettings.m_nBaud);
         m_pSimulator = std::make_unique<CPtySimulator>(simOptions);
         strSimDevice = m_pSimulator->Start();
         if (strSimDevice.isEmpty()) {

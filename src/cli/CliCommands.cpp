@@ -48,6 +48,28 @@ int CCliCommands::Run(const QString& strCommand, const QStringList& arrArgs)
     return nExit;
 }
 
+bool CCliCommands::IsEndless(const QString& strCommand, const QStringList& arrArgs)
+{
+    QStringList arrNames{QStringLiteral("-n")};
+    if (strCommand == QLatin1String("msv"))
+        arrNames << QStringLiteral("--count");
+    else if (strCommand != QLatin1String("patrol"))
+        return false;
+    CCommandArgs args(arrArgs);
+    QString strError;
+    int nCount = 1;
+    return args.TakeInt(arrNames, 0, INT_MAX, nCount, strError) && nCount == 0;
+}
+
+void CCliCommands::Pause(int nMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    // A signal handler can only set the stop word: look at it often.
+    while (timer.elapsed() < nMs && !s_bStop)
+        QThread::msleep(qMin<qint64>(20, nMs - timer.elapsed()));
+}
+
 int CCliCommands::Usage(const QString& strError)
 {
     m_err << "tolvex-cli: " << strError << "\n" << CliOptions::Usage();
@@ -75,20 +97,32 @@ int CCliCommands::Msv(const QStringList& arrArgs)
     if (!TakeAddress(arrPositional, nAddress))
         return Usage(QStringLiteral("the address is a number from 0 to 31"));
 
-    if (!bNoSetup) {
+    const auto setUp = [&] {
+        if (bNoSetup)
+            return;
         const ModuleRequest setup =
             CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kShortTimeoutMs);
         m_link.Command(setup.m_text, setup.m_nTimeoutMs);
-    }
+    };
+    setUp();
+    quint64 nReconnects = m_link.ReconnectCount();
     m_link.m_bChecksum = bChecksum ? 1 : 0;
     const ModuleRequest request = CModuleCommand::MeasuredValue(nAddress);
     bool bAnyFailed = false;
     for (int i = 0; (nCount == 0 || i < nCount) && !s_bStop; ++i) {
+        // A device that came back may have lost its set-up.
+        if (m_link.ReconnectCount() != nReconnects) {
+            nReconnects = m_link.ReconnectCount();
+            setUp();
+        }
         qint32 nValue = 0;
         if (m_link.ReadMeasuredValue(nAddress, nValue, request.m_nReplyLen, request.m_nTimeoutMs)) {
             m_out << nValue << "\n";
             m_out.flush();
         } else {
+            // A closed port fails at once: the read costs its time-out all the same.
+            if (!m_link.IsPortOpen())
+                Pause(request.m_nTimeoutMs);
             m_err << "timeout\n";
             m_err.flush();
             bAnyFailed = true;

@@ -19,6 +19,10 @@ public:
 
     int Run(const QString& strCommand, const QStringList& arrArgs);
 
+    // True for a command that runs until it is stopped (msv -n 0, patrol -n 0):
+    // it rides out a lost device instead of ending with it.
+    static bool IsEndless(const QString& strCommand, const QStringList& arrArgs);
+
     // Asks a running command to stop (from a signal handler).
     static void RequestStop() { s_bStop.store(true); }
 
@@ -27,6 +31,8 @@ private:
     int Send(const QStringList& arrArgs);
     int Usage(const QString& strError);
     bool TakeAddress(const QStringList& arrPositional, int& nAddress);
+    // Waits nMs or until a stop is asked for.
+    static void Pause(int nMs);
 
     CBusLink& m_link;
     QTextStream& m_out;

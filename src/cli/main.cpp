@@ -61,6 +61,8 @@ int main(int argc, char** argv)
     if (options.m_source == CliOptions::PortSource::Simulator) {
         SimOptions simOptions;
         simOptions.m_arrAddresses = options.m_arrSimAddresses;
+        // At the pace a real bus would have at these settings.
+        simOptions.AtLinePace(settings.m_nBaud);
         pSimulator = std::make_unique<CPtySimulator>(simOptions);
         strDevice = pSimulator->Start();
         if (strDevice.isEmpty()) {
@@ -82,16 +84,29 @@ int main(int argc, char** argv)
         return CCliCommands::kUsageError;
     }
 
-    // The device going away ends the command; it is reported once it has.
+    // The device going away ends a one-shot command; it is reported once it
+    // has. An endless one goes on (its reads fail meanwhile) and says when the
+    // device is lost and when it is back; the lines come from the I/O thread.
+    const bool bEndless = CCliCommands::IsEndless(options.m_strCommand, options.m_arrArguments);
     std::mutex lostMutex;
     QString strLostReason;
     QObject::connect(
         &link, &CBusLink::PortLost, &link,
         [&](const QString& strReason) {
+            const QString strShown = strReason.isEmpty() ? QStringLiteral("hung up") : strReason;
+            if (bEndless) {
+                std::fprintf(stderr, "%s: device lost: %s; waiting for it to come back\n",
+                             qUtf8Printable(link.OpenDevice()), qUtf8Printable(strShown));
+                return;
+            }
             std::lock_guard lock(lostMutex);
-            strLostReason = strReason.isEmpty() ? QStringLiteral("hung up") : strReason;
+            strLostReason = strShown;
             CCliCommands::RequestStop();
         },
+        Qt::DirectConnection);
+    QObject::connect(
+        &link, &CBusLink::PortReconnected, &link,
+        [&] { std::fprintf(stderr, "%s: reconnected\n", qUtf8Printable(link.OpenDevice())); },
         Qt::DirectConnection);
 
     std::signal(SIGINT, OnInterrupt);

@@ -50,6 +50,7 @@ CBusLink::CBusLink(QObject* parent) : QObject(parent), m_byReply(kReplyBufferSiz
     connect(
         m_pWorker, &CBusPortWorker::Reconnected, this,
         [this] {
+            ++m_nReconnects;
             WakeClosedWaits();
             Q_EMIT PortReconnected();
         },

@@ -88,6 +88,9 @@ public:
     CPortOpenFailure LastOpenFailure() const;
     // The device the port was last opened on.
     QString OpenDevice() const;
+    // How often a lost device has come back: a caller that set modules up
+    // sets them up again when it changes (a bus that lost power forgets).
+    quint64 ReconnectCount() const { return m_nReconnects.load(); }
 
     // Transactions: each sends one command and waits for its reply. The
     // exchange in flight fails at once when the port closes or the device goes
@@ -158,6 +161,7 @@ private:
     std::atomic<quint64> m_nNextTicket{0};
 
     std::atomic<int> m_nLastOpenError{0};
+    std::atomic<quint64> m_nReconnects{0};
     std::atomic<qint64> m_nQueuedOutput{0}; // on the way to the I/O thread
     std::atomic<std::chrono::steady_clock::rep> m_nLastReplyTicks{0};
 

@@ -59,9 +59,17 @@ void CBusPortWorker::SetTransportFactory(BusTransportFactory factory)
 bool CBusPortWorker::Open(const QString& strDevice, const ComSettings& settings,
                           CPortOpenFailure& failure)
 {
+    // A page that asks for the lost device again while it is still gone does
+    // not end the wait for it; another device or other settings do.
+    const bool bStillWaiting =
+        m_pRetryTimer->isActive() && strDevice == m_strDevice && settings == m_settings;
     Close();
     if (!OpenTransport(strDevice, settings, kOpenWaitMs, failure)) {
         qCDebug(lcLink, "open failed: %s", qUtf8Printable(failure.Text()));
+        if (bStillWaiting) {
+            m_pRetryTimer->start();
+            qCDebug(lcLink, "still waiting for %s to come back", qUtf8Printable(m_strDevice));
+        }
         return false;
     }
     qCDebug(lcLink, "opened %s at %s", qUtf8Printable(strDevice),
@@ -214,7 +222,12 @@ void CBusPortWorker::LoseDevice(const QString& strReason)
     // by the failed exchange finds the loss reported already.
     m_bOpen.store(false);
     Q_EMIT Lost(strReason);
+    const bool bComesBack = m_pTransport->ComesBackUnderItsName();
     CloseTransport();
+    if (!bComesBack) {
+        qCDebug(lcLink, "%s names no device that can come back", qUtf8Printable(m_strDevice));
+        return;
+    }
     m_bRetryFailureLogged = false;
     m_pRetryTimer->start();
     qCDebug(lcLink, "waiting for %s to come back", qUtf8Printable(m_strDevice));

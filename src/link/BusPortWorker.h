@@ -20,7 +20,8 @@ class QTimer;
 // reported through the signals, emitted on the I/O thread.
 //
 // A device that goes away is tried again about once a second with the same
-// settings until it opens or the port is opened or closed by hand.
+// settings until it opens or the port is opened or closed by hand (unless its
+// name cannot stand for it again: a pseudo-terminal's number).
 class CBusPortWorker : public QObject
 {
     Q_OBJECT

@@ -39,6 +39,9 @@ public:
     virtual QByteArray DropInput() { return ReadAll(); }
     // Bytes handed to Write that have not left yet.
     virtual qint64 BytesToWrite() const = 0;
+    // Whether a device opened under this name can be the same device when it
+    // opens again after a loss (worth waiting for).
+    virtual bool ComesBackUnderItsName() const { return true; }
     // Looks at the line once: true (with the reason) when the device is gone
     // without having said so.
     virtual bool HungUp(QString& /*strReason*/) { return false; }

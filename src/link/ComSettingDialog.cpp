@@ -70,6 +70,8 @@ CComSettingDialog::CComSettingDialog(QWidget* parent)
     // Enter in the device box means OK, not "add this text to the list".
     m_pUi->comboDevice->setInsertPolicy(QComboBox::NoInsert);
     m_pUi->comboDevice->addItems(DetectedDevices());
+    m_pUi->comboDevice->setToolTip(
+        QString::fromUtf8("串口设备路径, 或串口服务器的 tcp://主机:端口"));
 
     connect(m_pUi->comboPort, &QComboBox::activated, this, &CComSettingDialog::OnPortActivated);
     connect(m_pUi->comboPort, &QComboBox::currentIndexChanged, this,

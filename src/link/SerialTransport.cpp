@@ -201,6 +201,15 @@ QByteArray CSerialTransport::DropInput()
     return stale;
 }
 
+bool CSerialTransport::ComesBackUnderItsName() const
+{
+#ifdef Q_OS_UNIX
+    return !m_strDevice.startsWith(QLatin1String("/dev/pts/"));
+#else
+    return true;
+#endif
+}
+
 bool CSerialTransport::HungUp(QString& strReason)
 {
     if (!m_port.isOpen())

@@ -25,6 +25,9 @@ public:
     void Clear() override;
     QByteArray DropInput() override;
     qint64 BytesToWrite() const override { return m_port.bytesToWrite(); }
+    // Not a pseudo-terminal named by its number: the next one to get that
+    // number belongs to some other program (a name that links to it can come back).
+    bool ComesBackUnderItsName() const override;
     // Looks at the descriptor itself: QSerialPort keeps polling a hung-up
     // descriptor that reads 0 bytes.
     bool HungUp(QString& strReason) override;

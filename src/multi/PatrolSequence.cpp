@@ -31,6 +31,7 @@ bool CPatrolSequence::ChecksumOn(int nAddress) const
 int CPatrolSequence::Run(int nCycles)
 {
     m_arrSetUp.fill(false);
+    m_nSetUpReconnects = m_link.ReconnectCount();
     for (auto& bChecksum : m_arrChecksum)
         bChecksum.store(false);
 
@@ -40,6 +41,11 @@ int CPatrolSequence::Run(int nCycles)
     int nCompleted = 0;
     while (!Stopped() && (nCycles == 0 || nCompleted < nCycles)) {
         const Clock::time_point tStart = Clock::now();
+        // A device that came back may have lost its set-up (a bus that lost power).
+        if (m_link.ReconnectCount() != m_nSetUpReconnects) {
+            m_nSetUpReconnects = m_link.ReconnectCount();
+            m_arrSetUp.fill(false);
+        }
         bool bWhole = true;
         for (int j = 0; j <= MaxAddress(); ++j) {
             if (Stopped()) {

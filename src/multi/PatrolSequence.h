@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -60,5 +62,6 @@ private:
     CPatrolObserver* m_pObserver = nullptr;
     CPatrolRecorder* m_pRecorder = nullptr;
     std::array<bool, kAddresses> m_arrSetUp{};
+    quint64 m_nSetUpReconnects = 0;
     std::array<std::atomic<bool>, kAddresses> m_arrChecksum{};
 };

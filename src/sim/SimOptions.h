@@ -17,6 +17,16 @@ struct SimOptions
     int m_nBaud = 19200;
     double m_dTurnaroundMs = 0.0;
 
+    // The pace of a real bus at nBaud (the demo's): line timing with a
+    // module's reaction time of about a millisecond.
+    void AtLinePace(int nBaud)
+    {
+        m_bLineTiming = true;
+        if (nBaud > 0)
+            m_nBaud = nBaud;
+        m_dTurnaroundMs = 1.0;
+    }
+
     // The measured raw signal: zero offset + a load swinging between 0 and
     // m_nLoadSwing counts over m_dLoadPeriodS + uniform noise of at most
     // m_nNoise counts. Swing 0 and noise 0 give a constant signal.

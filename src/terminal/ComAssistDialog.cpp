@@ -130,6 +130,8 @@ CComAssistDialog::CComAssistDialog(CPageContext& context, QWidget* parent)
         [pInbox = m_pInbox](const QByteArray& data) { pInbox->Push(data); });
     connect(&Context().BusLink(), &CBusLink::PortLost, this, &CComAssistDialog::OnPortLost,
             Qt::QueuedConnection);
+    connect(&Context().BusLink(), &CBusLink::PortReconnected, this,
+            &CComAssistDialog::OnPortReconnected, Qt::QueuedConnection);
 
     SetTimerChecksEnabled(false);
     // Files of the working folder go by relative names: a folder name that is
@@ -214,6 +216,20 @@ void CComAssistDialog::OnPortLost()
     // The window tells the user once; the page stops what would write to it.
     StopTerminalTimers();
     SetTimerChecksEnabled(false);
+}
+
+void CComAssistDialog::OnPortReconnected()
+{
+    if (Context().TerminalShown().load() == 0 || !isVisible())
+        return;
+    // What the loss stopped runs again as the user left it.
+    StartTerminal();
+    if (!Context().IsPortOpen())
+        return;
+    if (m_bTimedSend && m_nSendInterval > kMinSendInterval)
+        m_pSendTimer->start(static_cast<int>(m_nSendInterval));
+    if (m_bTimedArchive && m_nArchiveInterval >= kMinArchiveInterval)
+        m_pArchiveTimer->start(static_cast<int>(m_nArchiveInterval));
 }
 
 void CComAssistDialog::closeEvent(QCloseEvent* event)

@@ -91,6 +91,7 @@ private:
     void OnCountTick();
     void OnSpeedTick();
     void OnPortLost();
+    void OnPortReconnected();
 
     std::unique_ptr<Ui::ComAssistDialog> m_pUi;
     CTerminalPort m_port;

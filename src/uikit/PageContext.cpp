@@ -31,6 +31,14 @@ void CPageContext::ReportPortLoss()
             DoShowMessage(strText);
         },
         Qt::QueuedConnection);
+    // The link reopens a lost device by itself; the shown page goes on with it.
+    QObject::connect(
+        &BusLink(), &CBusLink::PortReconnected, m_pUiAnchor.get(),
+        [this] {
+            DoSetStatusText(
+                QString::fromUtf8("串口%1已重新连接").arg(BusLink().m_comSettings.m_nPort));
+        },
+        Qt::QueuedConnection);
 }
 
 void CPageContext::ShowMessage(const QString& strText)

@@ -72,7 +72,8 @@ public:
 
 protected:
     // Call once the link exists: a port that goes away is told once, in the
-    // status bar and in a box, whichever page is shown.
+    // status bar and in a box, whichever page is shown; its coming back is
+    // told in the status bar.
     void ReportPortLoss();
 
     // Both run on the UI thread only.

@@ -3,11 +3,14 @@
 #include "settings/PortMap.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <functional>
 
 class CliTest : public QObject
 {
@@ -143,7 +146,7 @@ private Q_SLOTS:
     void aVanishingDeviceEndsTheCommand_data()
     {
         QTest::addColumn<QStringList>("command");
-        QTest::newRow("msv") << QStringList{"msv", "1", "-n", "0"};
+        QTest::newRow("counted msv") << QStringList{"msv", "1", "-n", "1000000"};
         QTest::newRow("send --wait") << QStringList{"send", "S01;MSV?;", "--wait", "600000"};
     }
     void aVanishingDeviceEndsTheCommand()
@@ -158,9 +161,10 @@ private Q_SLOTS:
         QVERIFY(cli.waitForStarted(10000));
         // Once the log shows the frame on its way, the device goes.
         QByteArray err;
-        while (!err.contains("sent 53 30 31 3B 4D 53 56 3F 3B") && cli.waitForReadyRead(10000))
+        while (!err.contains("sent S01;MSV?; [53 30 31 3B 4D 53 56 3F 3B]") &&
+               cli.waitForReadyRead(10000))
             err += cli.readAll();
-        QVERIFY2(err.contains("sent 53 30 31 3B 4D 53 56 3F 3B"), err.constData());
+        QVERIFY2(err.contains("sent S01;MSV?; [53 30 31 3B 4D 53 56 3F 3B]"), err.constData());
         sim.kill();
         QVERIFY(sim.waitForFinished(10000));
         // Ends by itself long before its count or wait would end it.
@@ -174,6 +178,82 @@ private Q_SLOTS:
         QCOMPARE(strErr.count("device lost"), 1);
     }
 
+    void endlessCommandsRideOutALostDevice_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<QStringList>("command");
+        const QStringList msv{"msv", "1", "-n", "0"};
+        const QStringList patrol{"patrol", "--last", "1", "-n", "0"};
+        QTest::newRow("msv, pty") << false << msv;
+        QTest::newRow("patrol, pty") << false << patrol;
+        QTest::newRow("msv, tcp") << true << msv;
+        QTest::newRow("patrol, tcp") << true << patrol;
+    }
+    void endlessCommandsRideOutALostDevice()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(QStringList, command);
+        QTemporaryDir dir;
+        QStringList arrSimArgs{"--modules", "1"};
+        if (tcp)
+            arrSimArgs << "--tcp"
+                       << "127.0.0.1:0";
+        else
+            arrSimArgs << "--link" << dir.filePath("ttyBUS");
+        QProcess sim;
+        const QString strDevice = StartSim(sim, arrSimArgs);
+        QVERIFY(!strDevice.isEmpty());
+        // The same name again after the restart: the link path, or the same port.
+        if (tcp)
+            arrSimArgs.last() = strDevice.mid(6);
+        const QString strName = tcp ? strDevice : dir.filePath("ttyBUS");
+
+        QProcess cli;
+        cli.start(BinPath("tolvex-cli"), QStringList{"--port", strName} + command);
+        QVERIFY(cli.waitForStarted(10000));
+        QString strOut;
+        QString strErr;
+        // Waits until a line with a value arrives on stdout, or text on stderr.
+        const auto waitFor = [&](const std::function<bool()>& done) {
+            QElapsedTimer timer;
+            timer.start();
+            while (!done() && timer.elapsed() < 30000) {
+                cli.waitForReadyRead(200);
+                strOut += QString::fromUtf8(cli.readAllStandardOutput());
+                strErr += QString::fromUtf8(cli.readAllStandardError());
+            }
+            return done();
+        };
+        // msv prints a bare value; a patrol cycle ends with module 1's value.
+        const QRegularExpression value(QStringLiteral("^(\\d+ \\d+ - )?-?\\d+$"),
+                                       QRegularExpression::MultilineOption);
+        const auto hasValue = [&] { return value.match(strOut).hasMatch(); };
+        QVERIFY2(waitFor(hasValue), qPrintable(strOut + strErr));
+
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+        QVERIFY2(waitFor([&] { return strErr.contains("waiting for it to come back"); }),
+                 qPrintable(strErr));
+        QVERIFY2(strErr.contains(strName + ": device lost: "), qPrintable(strErr));
+        QVERIFY(cli.state() == QProcess::Running);
+
+        QCOMPARE(StartSim(sim, arrSimArgs), strDevice);
+        QVERIFY2(waitFor([&] { return strErr.contains(strName + ": reconnected\n"); }),
+                 qPrintable(strErr));
+        strOut.clear();
+        QVERIFY2(waitFor(hasValue), qPrintable(strOut + strErr));
+
+        cli.terminate();
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 1);
+        strErr += QString::fromUtf8(cli.readAllStandardError());
+        QCOMPARE(strErr.count("device lost"), 1);
+        QCOMPARE(strErr.count("reconnected"), 1);
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(10000));
+    }
+
     void verboseLogsTheLink()
     {
         const Result quiet = Cli({"--simulate=1", "msv", "1"});
@@ -181,8 +261,9 @@ private Q_SLOTS:
         QCOMPARE(quiet.m_strErr, QString());
         const Result verbose = Cli({"-v", "--simulate=1", "msv", "1"});
         QCOMPARE(verbose.m_nExit, 0);
-        for (const char* pszExpected : {"tolvex.link: opened", "19200,E,8,1",
-                                        "sent 53 30 31 3B 4D 53 56 3F 3B", "reply (count after"})
+        for (const char* pszExpected :
+             {"tolvex.link: opened", "19200,E,8,1", "sent S01;MSV?; [53 30 31 3B 4D 53 56 3F 3B]",
+              "reply (count after"})
             QVERIFY2(verbose.m_strErr.contains(QLatin1String(pszExpected)),
                      qPrintable(verbose.m_strErr));
         QCOMPARE(verbose.m_strOut.count('\n'), 1);

@@ -100,7 +100,7 @@ private slots:
     void FileSizeLimitKeepsWholeRecords();
     void QuickHideShowResumesPolling();
     void FaultyRepliesAreNotRecorded();
-    void ClosedPortIsNotSpunOn();
+    void LostPortIsNotSpunOnAndComesBack();
     void ClosedPortIsOpenedOnShow();
 
     void HistoryShowsAndDragsThroughAFile();
@@ -317,15 +317,16 @@ void CCurvePagesTest::FaultyRepliesAreNotRecorded()
     QCOMPARE(FilesIn(context.ProgramDirectory() + "文本文件"), QStringList());
 }
 
-void CCurvePagesTest::ClosedPortIsNotSpunOn()
+void CCurvePagesTest::LostPortIsNotSpunOnAndComesBack()
 {
-    CTestPageContext context;
+    QTemporaryDir dir;
+    const QString strLink = dir.filePath("ttyBUS");
+    CTestPageContext context(SimOptions(), strLink);
     context.m_nCurAddress = 3;
     CPlotDisplayDialog page(context);
     page.show();
     QTRY_VERIFY_WITH_TIMEOUT(page.ValueCount() >= 3, kWaitMs);
-    const int nValues = page.ValueCount();
-    context.Simulator().Stop(); // the adapter goes away
+    context.Simulator().Stop(); // the adapter goes away, and its name with it
     QTRY_VERIFY_WITH_TIMEOUT(!context.IsPortOpen(), kWaitMs);
     const int nReadsAtLoss = page.ReadCount();
     QElapsedTimer elapsed;
@@ -334,13 +335,22 @@ void CCurvePagesTest::ClosedPortIsNotSpunOn()
     const int nAllowed = int(elapsed.elapsed() / CPlotDisplayDialog::kTimeoutMs) + 2;
     QVERIFY2(page.ReadCount() - nReadsAtLoss <= nAllowed,
              qPrintable(QString("%1 reads").arg(page.ReadCount() - nReadsAtLoss)));
+
+    // Plugged in again under the same name: the link reopens it and the shown
+    // page plots again without being shown anew.
+    const int nValuesAtLoss = page.ValueCount();
+    QVERIFY(!context.Simulator().Start(strLink).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(context.StatusTexts().contains(QString::fromUtf8("串口1已重新连接")),
+                             kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(page.ValueCount() > nValuesAtLoss + 3, kWaitMs);
+    QCOMPARE(context.Messages().filter(QString::fromUtf8("串口1已断开")).size(), 1);
     page.hide();
     QTRY_VERIFY_WITH_TIMEOUT(!page.IsRunning(), kWaitMs);
-    // What was recorded before the loss stays whole.
+    // What was recorded stays whole.
     CRecordBuffer arrRecords;
     int nError = 0;
     QVERIFY(CRecordingReader::Read(page.DataPath(), arrRecords, nError));
-    QVERIFY(int(arrRecords.Count()) >= nValues);
+    QVERIFY(int(arrRecords.Count()) >= page.ValueCount());
     QCOMPARE(QFileInfo(page.DataPath()).size() % 12, 0);
 }
 

@@ -1,9 +1,11 @@
 #include "TestPageContext.h"
 
-CTestPageContext::CTestPageContext(const SimOptions& options)
+CTestPageContext::CTestPageContext(const SimOptions& options, const QString& strLinkPath)
     : m_pSimulator(std::make_unique<CPtySimulator>(options)), m_pLink(std::make_unique<CBusLink>())
 {
-    m_strDevice = m_pSimulator->Start();
+    m_strDevice = m_pSimulator->Start(strLinkPath);
+    if (!m_strDevice.isEmpty() && !strLinkPath.isEmpty())
+        m_strDevice = strLinkPath;
     m_strProgramDir = m_programDir.path() + QLatin1Char('/');
     const QString strDevice = m_strDevice;
     m_pLink->SetDeviceResolver([strDevice](int) { return strDevice; });

@@ -13,11 +13,13 @@
 
 // A page's window for page tests: a bus link on a simulator pseudo-terminal,
 // a temporary program folder, and status texts and message boxes recorded
-// instead of shown.
+// instead of shown. With a link path the link opens the simulator through
+// a symbolic link there, a name that stays when the simulator is restarted.
 class CTestPageContext : public CPageContext
 {
 public:
-    explicit CTestPageContext(const SimOptions& options = SimOptions());
+    explicit CTestPageContext(const SimOptions& options = SimOptions(),
+                              const QString& strLinkPath = QString());
     ~CTestPageContext() override;
 
     CBusLink& BusLink() override { return *m_pLink; }
