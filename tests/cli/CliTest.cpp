@@ -237,7 +237,9 @@ private Q_SLOTS:
         QVERIFY2(strErr.contains(strName + ": device lost: "), qPrintable(strErr));
         QVERIFY(cli.state() == QProcess::Running);
 
-        QCOMPARE(StartSim(sim, arrSimArgs), strDevice);
+        // A pseudo-terminal may get another number; the link path names it again.
+        const QString strAgain = StartSim(sim, arrSimArgs);
+        QVERIFY(tcp ? strAgain == strDevice : !strAgain.isEmpty());
         QVERIFY2(waitFor([&] { return strErr.contains(strName + ": reconnected\n"); }),
                  qPrintable(strErr));
         strOut.clear();
