@@ -36,6 +36,7 @@ int main(int argc, char** argv)
         return 1;
     CBenchContext context(strLink);
     CBusLink& link = context.BusLink();
+    context.m_nCurAddress = 1;
     std::atomic<int> nReconnects{0};
     QObject::connect(
         &link, &CBusLink::PortReconnected, &link, [&] { ++nReconnects; }, Qt::DirectConnection);

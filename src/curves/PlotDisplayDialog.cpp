@@ -13,6 +13,14 @@ CPlotDisplayDialog::CPlotDisplayDialog(CPageContext& context, QWidget* parent)
     m_plot.AddCurve(0, qRgb(0, 255, 0), 1);
     m_plot.ShowStatistics(false);
     OnRangeChanged();
+    // Shown while the device was gone: the page starts once the link has it back.
+    connect(
+        &Context().BusLink(), &CBusLink::PortReconnected, this,
+        [this] {
+            if (isVisible() && !IsRunning())
+                Start();
+        },
+        Qt::QueuedConnection);
 }
 
 CPlotDisplayDialog::~CPlotDisplayDialog()
