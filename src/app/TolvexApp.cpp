@@ -1,5 +1,6 @@
 #include "app/TolvexApp.h"
 
+#include "app/DialogSizer.h"
 #include "app/MainFrame.h"
 #include "app/QuitSignalWatcher.h"
 #include "app/TabSheet.h"
@@ -82,6 +83,8 @@ bool CTolvexApp::InitInstance(QString& strError)
 {
     // Without Qt's translations its dialogs stay English; the tool works all the same.
     LoadQtTranslations();
+    m_pDialogSizer = std::make_unique<CDialogSizer>();
+    qApp->installEventFilter(m_pDialogSizer.get());
     m_strProgramFolder = CAppPath::DataFolder();
     // Folders that exist already, or cannot be made, are no reason to stop.
     QDir().mkpath(m_strProgramFolder + QStringLiteral("数据文件"));
@@ -146,6 +149,7 @@ void CTolvexApp::ExitInstance()
         m_pView = nullptr;
     }
     m_pSession.reset();
+    m_pDialogSizer.reset();
     if (m_pQtTranslator != nullptr) {
         QCoreApplication::removeTranslator(m_pQtTranslator.get());
         m_pQtTranslator.reset();

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class CDialogSizer;
 class CMainFrame;
 class CPtySimulator;
 class CQuitSignalWatcher;
@@ -58,6 +59,7 @@ private:
     Options m_options;
     QString m_strProgramFolder;
     std::unique_ptr<QTranslator> m_pQtTranslator;
+    std::unique_ptr<CDialogSizer> m_pDialogSizer;
     // The session outlives the window, whose pages work over it.
     std::unique_ptr<CSession> m_pSession;
     std::unique_ptr<CMainFrame> m_pFrame;

@@ -1,4 +1,5 @@
 #include "AppRig.h"
+#include "app/DialogSizer.h"
 #include "curves/HistoryCoefDialog.h"
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
@@ -534,9 +535,11 @@ void AppTest::openOnTheHistoryTabLoadsADataFile()
     }
     QString strDir;
     QStringList arrFilters;
+    QSize szDialog;
     OnNextModal<QFileDialog>([&](QFileDialog* pDialog) {
         strDir = pDialog->directory().absolutePath();
         arrFilters = pDialog->nameFilters();
+        szDialog = pDialog->size();
         pDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(strFile);
         QMetaObject::invokeMethod(pDialog, "accept");
     });
@@ -544,6 +547,8 @@ void AppTest::openOnTheHistoryTabLoadsADataFile()
     QFile::remove(strFile);
     QCOMPARE(strDir, QFileInfo(strFolder).absoluteFilePath());
     QVERIFY(arrFilters.first().contains(QStringLiteral("*.Dat")));
+    // Wide enough for the columns of a Chinese file list.
+    QVERIFY(szDialog.width() >= CDialogSizer::kMinWidth);
     QCOMPARE(View()->HistoryPage()->FileName(), strFile);
     QCOMPARE(View()->HistoryPage()->RecordCount(), qint64(5));
     QCOMPARE(Frame()->MessageText(), QStringLiteral("opened.Dat: 5条记录"));
