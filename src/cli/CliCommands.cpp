@@ -72,7 +72,7 @@ void CCliCommands::Pause(int nMs)
 
 int CCliCommands::Usage(const QString& strError)
 {
-    m_err << "tolvex-cli: " << strError << "\n" << CliOptions::Usage();
+    m_err << CliOptions::UsageErrorLine(strError);
     return kUsageError;
 }
 

@@ -73,7 +73,7 @@ bool CBusPortWorker::Open(const QString& strDevice, const ComSettings& settings,
         return false;
     }
     qCDebug(lcLink, "opened %s at %s", qUtf8Printable(strDevice),
-            SettingsText(settings).constData());
+            settings.SettingsText().constData());
     return true;
 }
 
@@ -245,7 +245,7 @@ void CBusPortWorker::OnRetry()
     }
     m_pRetryTimer->stop();
     qCDebug(lcLink, "reconnected %s at %s", qUtf8Printable(m_strDevice),
-            SettingsText(m_settings).constData());
+            m_settings.SettingsText().constData());
     Q_EMIT Reconnected();
 }
 

@@ -90,7 +90,7 @@ bool CTcpTransport::Open(const QString& strDevice, int nWaitMs, CPortOpenFailure
 QString CTcpTransport::ApplyLineSettings(const ComSettings& settings)
 {
     qCDebug(lcLink, "%s: line settings %s are the device server's own", qUtf8Printable(m_strDevice),
-            SettingsText(settings).constData());
+            settings.SettingsText().constData());
     return QString();
 }
 

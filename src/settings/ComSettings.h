@@ -18,6 +18,13 @@ struct ComSettings
 
     char ParityLetter() const { return static_cast<char>(m_nParity & 0xFF); }
 
+    // "%d,%c,%d,%d": baud, parity letter, data bits, stop bits.
+    QByteArray SettingsText() const
+    {
+        return QByteArray::number(m_nBaud) + ',' + ParityLetter() + ',' +
+               QByteArray::number(m_nDataBits) + ',' + QByteArray::number(m_nStopBits);
+    }
+
     QByteArray ToBytes() const
     {
         QByteArray bytes(kSize, '\0');
@@ -44,14 +51,3 @@ struct ComSettings
 
     bool operator==(const ComSettings&) const = default;
 };
-
-// "%d,%c,%d,%d": baud, parity letter, data bits, stop bits.
-inline QByteArray SettingsText(const ComSettings& settings)
-{
-    return QStringLiteral("%1,%2,%3,%4")
-        .arg(settings.m_nBaud)
-        .arg(QLatin1Char(settings.ParityLetter()))
-        .arg(settings.m_nDataBits)
-        .arg(settings.m_nStopBits)
-        .toLatin1();
-}
