@@ -2,6 +2,7 @@
 
 #include "params/ModuleParamRecord.h"
 #include "params/PageDisplayState.h"
+#include "params/ParamFile.h"
 #include "params/ParamWorker.h"
 #include "uikit/TabPage.h"
 
@@ -93,6 +94,8 @@ private:
     void OnIdentificationLeft();
     void OnReadFinished(int nAddress, bool bComplete);
     void OnScanFinished(const QList<int>& arrFound);
+    static QString ImportRefusalText(const QString& strPath, CParamFile::Refusal refusal,
+                                     const QString& strError);
 
     std::unique_ptr<Ui::CParamSettingsDialog> m_pUi;
     CParamWorker m_worker;
