@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
 
@@ -30,11 +31,18 @@ const char* const kStopRecordCaption = "停止保存";
 constexpr qint64 kIntMin = std::numeric_limits<qint32>::min();
 constexpr qint64 kIntMax = std::numeric_limits<qint32>::max();
 
-QFont PageFont(int nPixels)
+// A bold "宋体" whose line (ascent and descent) is nCellHeight pixels high, as
+// a font is sized by its cell height. Faces other than 宋体, the usual
+// stand-ins, have more leading: sized by the em they would be half as large
+// again, and the small font would no longer fit a message on one line.
+QFont PageFont(int nCellHeight)
 {
     QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(nPixels);
     font.setBold(true);
+    font.setPixelSize(nCellHeight);
+    const int nLineHeight = QFontMetrics(font).height();
+    if (nLineHeight > nCellHeight)
+        font.setPixelSize(qMax(1, nCellHeight * nCellHeight / nLineHeight));
     return font;
 }
 
@@ -445,8 +453,18 @@ void CParamSettingsDialog::SetCell(int nAddress, const QString& strText)
 
 void CParamSettingsDialog::ShowProgress(const QString& strText)
 {
-    m_pUi->labelWeight->setFont(m_fontMessage);
-    m_pUi->labelWeight->setText(strText);
+    // One line, never broken: a message wider than the display is set smaller.
+    // The frame's indent takes half an 'x' on the aligned side.
+    QLabel* pDisplay = m_pUi->labelWeight;
+    QFont font = m_fontMessage;
+    const QFontMetrics metrics(font);
+    const int nRoom = pDisplay->contentsRect().width() - 2 * pDisplay->margin() -
+                      metrics.horizontalAdvance(QLatin1Char('x'));
+    const int nWidth = metrics.horizontalAdvance(strText);
+    if (nWidth > nRoom && nRoom > 0)
+        font.setPixelSize(qMax(1, font.pixelSize() * nRoom / nWidth));
+    pDisplay->setFont(font);
+    pDisplay->setText(strText);
 }
 
 void CParamSettingsDialog::ClearProgress()

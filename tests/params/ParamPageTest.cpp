@@ -127,6 +127,13 @@ private Q_SLOTS:
             QVERIFY2(Text(page, pszName) == QString::fromUtf8(pszText), pszName);
         QVERIFY(Child<QLineEdit>(page, "editRlc3")->isVisibleTo(&page));
         QVERIFY(!Child<QLineEdit>(page, "editRlc4")->isVisibleTo(&page));
+        // The start message in the small font, on one line of the display.
+        QLabel* pWeight = Child<QLabel>(page, "labelWeight");
+        const QFontMetrics metrics(pWeight->font());
+        QVERIFY(metrics.height() <= 40);
+        QVERIFY(!pWeight->wordWrap());
+        QVERIFY(metrics.horizontalAdvance(pWeight->text()) <=
+                pWeight->contentsRect().width() - 2 * pWeight->margin());
 
         // The port is closed: requests are dropped and no worker starts.
         Click(page, "buttonTare");

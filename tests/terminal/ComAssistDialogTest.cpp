@@ -222,15 +222,35 @@ private Q_SLOTS:
         QTRY_COMPARE(f.ReceiveBox()->toPlainText(), QStringLiteral("中\n"));
     }
 
-    void typedKeysInTheReceiveBoxGoOutAsGbk()
+    void typedKeysInTheReceiveBoxGoOutAndShow()
     {
+        CRawPty pty;
         PageFixture f;
+        f.UsePty(pty);
         f.page.show();
         QTest::keyClicks(f.ReceiveBox(), QStringLiteral("S"));
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("中"));
         QCoreApplication::sendEvent(f.ReceiveBox(), &key);
-        QCOMPARE(f.page.Port().SentBytes(), 3u);
-        QVERIFY(f.ReceiveBox()->toPlainText().isEmpty());
+        // Control keys reach the bus as their control bytes, Ctrl+Insert copies.
+        QTest::keyClick(f.ReceiveBox(), Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(f.ReceiveBox(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(f.ReceiveBox(), Qt::Key_Return);
+        f.ReceiveBox()->selectAll();
+        QTest::keyClick(f.ReceiveBox(), Qt::Key_Insert, Qt::ControlModifier);
+        const QByteArray expected("S\xD6\xD0\x03\x1A\r");
+        QByteArray wire;
+        QTRY_VERIFY_WITH_TIMEOUT((wire += pty.ReadAvailable()).size() >= expected.size(), 10000);
+        QCOMPARE(wire, expected);
+        QCOMPARE(f.page.Port().SentBytes(), quint32(expected.size()));
+        QCOMPARE(f.ReceiveBox()->toPlainText(), QStringLiteral("S中\n"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("S中\n"));
+        // Both boxes share one fixed-width face with CJK glyphs, at one size.
+        const QFont receive = f.ReceiveBox()->font();
+        QCOMPARE(f.SendArea()->font(), receive);
+        const QFontMetrics metrics(receive);
+        QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')),
+                 metrics.horizontalAdvance(QLatin1Char('W')));
+        QVERIFY(metrics.inFont(QChar(0x4E2D)));
     }
 
     void tooSmallIntervalsStartNoTimer()
