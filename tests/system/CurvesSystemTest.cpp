@@ -77,7 +77,7 @@ private Q_SLOTS:
         CPlotDisplayDialog* pPlotPage = pView->PlotPage();
         QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(2).center());
         QTRY_VERIFY_WITH_TIMEOUT(pPlotPage->IsRunning(), kWaitMs);
-        QTest::qWait(3000);
+        QTRY_VERIFY_WITH_TIMEOUT(pPlotPage->ValueCount() > 10, kWaitMs);
         QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(3).center());
         QTRY_VERIFY_WITH_TIMEOUT(!pPlotPage->IsRunning(), kWaitMs);
         m_arrCreated << pPlotPage->DataPath() << pPlotPage->TextPath();

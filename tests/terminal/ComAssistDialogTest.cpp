@@ -1,4 +1,5 @@
 #include "RawPty.h"
+#include "TestFiles.h"
 #include "TestPageContext.h"
 
 #include "terminal/ComAssistDialog.h"
@@ -22,17 +23,9 @@
 #include <QTimer>
 
 #include <atomic>
-#include <csignal>
-#include <sys/resource.h>
 #include <thread>
 
 namespace {
-
-QByteArray ReadFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // The page on a test context, its folder a temporary one, shown like a tab.
 struct PageFixture
@@ -66,23 +59,6 @@ struct PageFixture
     QTemporaryDir dir;
     CTestPageContext context;
     CComAssistDialog page{context};
-};
-
-class CFileSizeLimit
-{
-public:
-    explicit CFileSizeLimit(rlim_t nBytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = nBytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~CFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
 };
 
 } // namespace
@@ -377,8 +353,10 @@ private Q_SLOTS:
         f.page.SetWorkingDirectory(plain.fileName() + QStringLiteral("/sub"));
         QTest::mouseClick(f.Child<QCheckBox>("checkTimedArchive"), Qt::LeftButton);
         QVERIFY(f.Timer("timerArchive")->isActive());
+        int nTicks = 0;
+        QObject::connect(f.Timer("timerArchive"), &QTimer::timeout, [&] { ++nTicks; });
         f.Timer("timerArchive")->setInterval(10);
-        QTest::qWait(200);
+        QTRY_VERIFY_WITH_TIMEOUT(nTicks >= 10, 20000);
         QCOMPARE(f.context.Messages(), QStringList{QStringLiteral("文件创建失败")});
         QCOMPARE(f.page.Port().ReceiveText(), QByteArray("kept"));
         QCOMPARE(f.ReceiveBox()->toPlainText(), QStringLiteral("kept"));
@@ -545,8 +523,10 @@ private Q_SLOTS:
         const QString strLine = QString(1000, QLatin1Char('x'));
         f.SendArea()->setPlainText(strLine);
         QTest::mouseClick(f.Child<QCheckBox>("checkTimedSend"), Qt::LeftButton);
+        int nTicks = 0;
+        QObject::connect(f.Timer("timerSend"), &QTimer::timeout, [&] { ++nTicks; });
         f.Timer("timerSend")->setInterval(11);
-        QTest::qWait(1500);
+        QTRY_VERIFY_WITH_TIMEOUT(nTicks >= 120, 60000);
         // Without waiting, over a hundred ticks would have queued 100 kB and more.
         QVERIFY(f.context.BusLink().PendingOutput() <= 1000);
         const quint32 nSent = f.page.Port().SentBytes();

@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include "terminal/HexText.h"
 #include "terminal/ReceiveDisplayText.h"
 #include "terminal/SendTextFile.h"
@@ -11,42 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <thread>
 
 namespace {
-
-QByteArray ReadFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString& strPath, const QByteArray& bytes)
-{
-    QFile file(strPath);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-// Lowers the file size limit of this process for one scope; writes past it fail with EFBIG.
-class CFileSizeLimit
-{
-public:
-    explicit CFileSizeLimit(rlim_t nBytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = nBytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~CFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 } // namespace
 
@@ -285,7 +254,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, saved);
         QTemporaryDir dir;
         CSendTextFile sendFile(dir.path());
-        WriteFile(sendFile.Path(), file);
+        QVERIFY(WriteFile(sendFile.Path(), file));
         QString strLoaded;
         QVERIFY(sendFile.Load(strLoaded));
         QCOMPARE(strLoaded, text);
@@ -374,7 +343,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         // A folder below a plain file cannot hold files, for root too.
         const QString strFile = dir.filePath(QStringLiteral("plain"));
-        WriteFile(strFile, "x");
+        QVERIFY(WriteFile(strFile, "x"));
         const auto refused = CTerminalArchive::Write(strFile + QStringLiteral("/sub"),
                                                      QDateTime::currentDateTime(), "text");
         QCOMPARE(refused.m_result, CTerminalArchive::Result::CreateFailed);
