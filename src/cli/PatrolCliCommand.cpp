@@ -4,8 +4,8 @@
 #include "cli/CliOptions.h"
 #include "multi/CircleSettings.h"
 #include "multi/PatrolObserver.h"
-#include "multi/PatrolRecorder.h"
 #include "multi/PatrolSequence.h"
+#include "recording/PatrolRecorder.h"
 
 #include <QDir>
 #include <QTemporaryFile>

@@ -2,7 +2,7 @@
 
 #include "curves/2dPlot.h"
 #include "curves/CurvePage.h"
-#include "curves/RealTimeRecording.h"
+#include "recording/RealTimeRecording.h"
 
 #include <atomic>
 #include <condition_variable>

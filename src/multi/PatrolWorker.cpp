@@ -1,6 +1,6 @@
 #include "multi/PatrolWorker.h"
 
-#include "multi/PatrolRecorder.h"
+#include "recording/PatrolRecorder.h"
 
 CPatrolWorker::CPatrolWorker(CBusLink& link, CPatrolRecorder& recorder, QObject* parent)
     : QObject(parent), m_sequence(link, m_bStop)

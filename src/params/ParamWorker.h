@@ -1,9 +1,9 @@
 #pragma once
 
-#include "curves/RecordingFile.h"
 #include "params/ModuleParamRecord.h"
 #include "params/ParamRequest.h"
 #include "params/WeightReading.h"
+#include "recording/RecordingFile.h"
 
 #include <QByteArray>
 #include <QList>
