@@ -490,8 +490,7 @@ private Q_SLOTS:
             if (!pDialog)
                 return;
             answer.stop();
-            pDialog->setDirectory(dir.path());
-            pDialog->selectFile(QStringLiteral("scale"));
+            pDialog->selectFile(dir.filePath(QStringLiteral("scale")));
             static_cast<QDialog*>(pDialog)->accept();
         });
         answer.start(20);
