@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/ModuleParamRecord.h"
+#include "module/ModuleParamRecord.h"
 #include "params/ParamRequest.h"
 #include "params/WeightReading.h"
 #include "recording/RecordingFile.h"

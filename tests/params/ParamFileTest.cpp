@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 
-#include "params/ModuleParamRecord.h"
+#include "module/ModuleParamRecord.h"
 #include "params/PageDisplayState.h"
 #include "params/ParamFile.h"
 #include "params/WeightReading.h"
