@@ -583,7 +583,14 @@ void CParamSettingsDialog::ExportParams()
                           .arg(now.time().hour())
                           .arg(now.time().minute()));
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        ExportTo(dialog.selectedFiles().constFirst());
+        ExportTo(ExportPath(dialog.selectedFiles().constFirst()));
+}
+
+QString CParamSettingsDialog::ExportPath(const QString& strTyped)
+{
+    if (strTyped.isEmpty() || !QFileInfo(strTyped).suffix().isEmpty())
+        return strTyped;
+    return strTyped + QStringLiteral(".stp");
 }
 
 bool CParamSettingsDialog::ExportTo(const QString& strPath)

@@ -38,6 +38,9 @@ public:
     // user has been told why.
     bool ImportFrom(const QString& strPath);
     bool ExportTo(const QString& strPath);
+    // The file an export writes for a name the user typed: ".stp" added to a
+    // name without an extension.
+    static QString ExportPath(const QString& strTyped);
     // The recording of the page's readings into a file the user named.
     bool StartRecording(const QString& strPath);
     void StopRecording();

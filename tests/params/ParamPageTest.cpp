@@ -4,15 +4,12 @@
 #include "params/ParamSettingsDialog.h"
 #include "uikit/WBButton.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <thread>
 
@@ -480,23 +477,14 @@ private Q_SLOTS:
 
     void exportAddsTheExtensionToATypedName()
     {
-        CTestPageContext context(Modules({3}));
-        CParamSettingsDialog page(context);
-        QTemporaryDir dir;
-        // The dialog is answered as a user would: a name without extension, then Save.
-        QTimer answer;
-        QObject::connect(&answer, &QTimer::timeout, [&] {
-            auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!pDialog)
-                return;
-            answer.stop();
-            pDialog->selectFile(dir.filePath(QStringLiteral("scale")));
-            static_cast<QDialog*>(pDialog)->accept();
-        });
-        answer.start(20);
-        page.ExportParams();
-        QVERIFY(QFileInfo::exists(dir.filePath("scale.stp")));
-        QVERIFY(!QFileInfo::exists(dir.filePath("scale")));
+        const QList<QPair<QString, QString>> cases = {
+            {"scale", "scale.stp"},
+            {"/tmp/a.b/scale", "/tmp/a.b/scale.stp"},
+            {"scale.stp", "scale.stp"},
+            {"scale.dat", "scale.dat"},
+        };
+        for (const auto& [strTyped, strWritten] : cases)
+            QCOMPARE(CParamSettingsDialog::ExportPath(strTyped), strWritten);
     }
 };
 
