@@ -2,6 +2,7 @@
 
 #include "module/ModuleCommand.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include <cstdio>
@@ -111,6 +112,7 @@ void CPlotDisplayDialog::Run()
         m_strTextPath = recording.TextPath();
     }
     ReportWriteFailure(recording.TakeFailureToReport());
+    Context().SetRecordingFile(recording.DataPath());
     while (!m_bStop) {
         qint32 nValue = 0;
         ++m_nReads;
@@ -127,6 +129,9 @@ void CPlotDisplayDialog::Run()
         ReportWriteFailure(recording.TakeFailureToReport());
     }
     recording.Close();
+    Context().SetRecordingFile(QString());
+    Context().SetStatusText(
+        QStringLiteral("已停止记录: %1").arg(QFileInfo(recording.DataPath()).fileName()));
     m_bRunning = false;
     QMetaObject::invokeMethod(this, &CPlotDisplayDialog::OnWorkerEnded, Qt::QueuedConnection);
 }
