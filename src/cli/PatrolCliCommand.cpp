@@ -5,8 +5,8 @@
 #include "link/StopFlag.h"
 #include "multi/CircleSettings.h"
 #include "multi/PatrolObserver.h"
-#include "multi/PatrolRecorder.h"
 #include "multi/PatrolSequence.h"
+#include "recording/PatrolRecorder.h"
 
 #include <QDir>
 #include <QTemporaryFile>

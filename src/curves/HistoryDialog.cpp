@@ -1,6 +1,6 @@
 #include "curves/HistoryDialog.h"
 
-#include "curves/RecordingReader.h"
+#include "recording/RecordingReader.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -2,8 +2,8 @@
 
 #include "curves/2dPlot.h"
 #include "curves/CurvePage.h"
-#include "curves/RealTimeRecording.h"
 #include "link/WorkerThread.h"
+#include "recording/RealTimeRecording.h"
 
 #include <atomic>
 #include <mutex>

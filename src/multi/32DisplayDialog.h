@@ -1,7 +1,7 @@
 #pragma once
 
 #include "multi/CircleSettings.h"
-#include "multi/PatrolRecorder.h"
+#include "recording/PatrolRecorder.h"
 #include "uikit/TabPage.h"
 
 #include <QTimer>

@@ -5,7 +5,7 @@
 #include "module/ModuleCommand.h"
 #include "multi/CircleSettings.h"
 #include "multi/PatrolObserver.h"
-#include "multi/PatrolRecorder.h"
+#include "recording/PatrolRecorder.h"
 
 #include <thread>
 

@@ -1,7 +1,7 @@
 #include "multi/PatrolWorker.h"
 
 #include "link/PostedCall.h"
-#include "multi/PatrolRecorder.h"
+#include "recording/PatrolRecorder.h"
 
 CPatrolWorker::CPatrolWorker(CBusLink& link, CPatrolRecorder& recorder, QObject* parent)
     : QObject(parent), m_sequence(link, m_thread), m_thread([this] { m_sequence.Run(0); })

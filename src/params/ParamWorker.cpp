@@ -1,6 +1,5 @@
 #include "params/ParamWorker.h"
 
-#include "curves/WeightRecord.h"
 #include "link/BusLink.h"
 #include "module/ModuleCommand.h"
 #include "params/AddressChangeSequence.h"
@@ -9,6 +8,7 @@
 #include "params/ParamReadSequence.h"
 #include "params/ParamSaveSequence.h"
 #include "params/TareSequence.h"
+#include "recording/WeightRecord.h"
 #include "uikit/PageContext.h"
 
 #include <QDateTime>

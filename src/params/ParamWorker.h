@@ -1,12 +1,12 @@
 #pragma once
 
-#include "curves/RecordingFile.h"
 #include "link/MeasuredValuePoll.h"
 #include "link/PostedCall.h"
 #include "link/WorkerThread.h"
 #include "params/ModuleParamRecord.h"
 #include "params/ParamRequest.h"
 #include "params/WeightReading.h"
+#include "recording/RecordingFile.h"
 
 #include <QByteArray>
 #include <QList>

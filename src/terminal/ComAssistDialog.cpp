@@ -1,10 +1,10 @@
 #include "terminal/ComAssistDialog.h"
 
 #include "module/GbkCodec.h"
+#include "recording/TerminalArchive.h"
 #include "terminal/HexText.h"
 #include "terminal/SendArea.h"
 #include "terminal/SendTextFile.h"
-#include "terminal/TerminalArchive.h"
 #include "terminal/TerminalInbox.h"
 
 #include "ui_ComAssistDialog.h"

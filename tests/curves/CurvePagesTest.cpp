@@ -2,9 +2,9 @@
 #include "curves/FlyDialog.h"
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
-#include "curves/RealTimeRecording.h"
-#include "curves/RecordingFile.h"
-#include "curves/RecordingReader.h"
+#include "recording/RealTimeRecording.h"
+#include "recording/RecordingFile.h"
+#include "recording/RecordingReader.h"
 
 #include <QApplication>
 #include <QDateTime>

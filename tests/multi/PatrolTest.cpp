@@ -2,8 +2,8 @@
 #include "link/StopFlag.h"
 #include "multi/CircleSettings.h"
 #include "multi/PatrolObserver.h"
-#include "multi/PatrolRecorder.h"
 #include "multi/PatrolSequence.h"
+#include "recording/PatrolRecorder.h"
 #include "sim/PtySimulator.h"
 
 #include <QFile>
@@ -461,64 +461,6 @@ private Q_SLOTS:
                 arrReported.append(read.m_nValue);
         QCOMPARE(FileValues(recorder.FilePath(3)), arrReported);
         QCOMPARE(QFile(recorder.FilePath(0)).size(), 0); // absent modules: empty files
-    }
-
-    void aSecondRecordingInTheSameMinuteTakesTheNextSuffix()
-    {
-        QTemporaryDir dir;
-        const QDateTime tStart(QDate(2026, 12, 8), QTime(9, 15));
-        CPatrolRecorder recorder;
-        QVERIFY(recorder.Start(dir.path(), 1, tStart));
-        recorder.Append(0, 11);
-        recorder.Append(1, -2);
-        recorder.Stop();
-        const QString strFirst = recorder.FilePath(0);
-        QCOMPARE(QFileInfo(strFirst).fileName(), QStringLiteral("AD0_2026128_915.sdat"));
-        // Only address 5's name is taken: the whole recording still moves on.
-        QFile other(QDir(dir.path()).filePath(CPatrolRecorder::FileName(5, tStart, 2)));
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("keep");
-        other.close();
-
-        QVERIFY(recorder.Start(dir.path(), 1, tStart));
-        recorder.Append(0, 7);
-        recorder.Append(9, 99); // joins later: same time and suffix
-        recorder.Stop();
-        QCOMPARE(QFileInfo(recorder.FilePath(0)).fileName(),
-                 QStringLiteral("AD0_2026128_915_3.sdat"));
-        QCOMPARE(QFileInfo(recorder.FilePath(9)).fileName(),
-                 QStringLiteral("AD9_2026128_915_3.sdat"));
-        QCOMPARE(FileValues(strFirst), QList<qint32>({11}));
-        QCOMPARE(FileValues(recorder.FilePath(0)), QList<qint32>({7}));
-        QCOMPARE(FileValues(recorder.FilePath(9)), QList<qint32>({99}));
-        QVERIFY(other.open(QIODevice::ReadOnly));
-        QCOMPARE(other.readAll(), QByteArray("keep"));
-        // Appends outside a recording go nowhere.
-        recorder.Append(0, 5);
-        QCOMPARE(FileValues(recorder.FilePath(0)), QList<qint32>({7}));
-    }
-
-    void unwritableFolderReportsOnceAsFirstFailure()
-    {
-        QTemporaryDir dir;
-        const QString strMissing = QDir(dir.path()).filePath(QStringLiteral("gone"));
-        CPatrolRecorder recorder;
-        QList<CPatrolRecorder::Failure> arrFailures;
-        recorder.SetFailureReporter(
-            [&](const CPatrolRecorder::Failure& failure) { arrFailures.append(failure); });
-        QVERIFY(!recorder.Start(strMissing, 2));
-        QCOMPARE(arrFailures.size(), 3);
-        QVERIFY(arrFailures[0].m_bFirstOfRecording);
-        QVERIFY(!arrFailures[1].m_bFirstOfRecording && !arrFailures[2].m_bFirstOfRecording);
-        QCOMPARE(arrFailures[0].m_nError, ENOENT);
-        QVERIFY(arrFailures[2].m_strPath.endsWith(QStringLiteral(".sdat")));
-        // A failed address stays quiet; the next recording reports afresh.
-        recorder.Append(1, 3);
-        QCOMPARE(arrFailures.size(), 3);
-        QVERIFY(!recorder.Start(strMissing, 0));
-        QCOMPARE(arrFailures.size(), 4);
-        QVERIFY(arrFailures[3].m_bFirstOfRecording);
-        recorder.Stop();
     }
 
     // Recording switched on and off from another thread while a fast patrol

@@ -5,8 +5,8 @@
 #include "app/TolvexView.h"
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
-#include "curves/RecordingReader.h"
 #include "params/ParamSettingsDialog.h"
+#include "recording/RecordingReader.h"
 
 #include <QApplication>
 #include <QDir>

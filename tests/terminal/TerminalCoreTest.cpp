@@ -1,7 +1,6 @@
 #include "terminal/HexText.h"
 #include "terminal/ReceiveDisplayText.h"
 #include "terminal/SendTextFile.h"
-#include "terminal/TerminalArchive.h"
 #include "terminal/TerminalInbox.h"
 #include "terminal/TerminalPort.h"
 
@@ -326,68 +325,6 @@ private Q_SLOTS:
         QVERIFY(strText.isEmpty());
         QVERIFY(!sendFile.Save(QStringLiteral("x")));
         QVERIFY(QFileInfo(sendFile.Path()).isDir());
-    }
-
-    void archiveNamesHaveNoLeadingZeros()
-    {
-        QCOMPARE(CTerminalArchive::ArchiveName(QDateTime(QDate(2026, 12, 6), QTime(8, 5, 9))),
-                 QStringLiteral("2026126-859.txt"));
-        QCOMPARE(CTerminalArchive::ArchiveName(QDateTime(QDate(2027, 1, 12), QTime(10, 0, 0))),
-                 CTerminalArchive::ArchiveName(QDateTime(QDate(2027, 11, 2), QTime(10, 0, 0))));
-    }
-
-    void archivesNeverTruncate()
-    {
-        QTemporaryDir dir;
-        const QDateTime t1(QDate(2027, 1, 12), QTime(10, 0, 0));
-        const QDateTime t2(QDate(2027, 11, 2), QTime(10, 0, 0));
-        const auto first = CTerminalArchive::Write(dir.path(), t1, "first");
-        const auto second = CTerminalArchive::Write(dir.path() + QLatin1Char('/'), t2, "second");
-        const auto third = CTerminalArchive::Write(dir.path(), t2, "third");
-        QCOMPARE(first.m_result, CTerminalArchive::Result::Written);
-        QCOMPARE(second.m_result, CTerminalArchive::Result::Written);
-        QCOMPARE(third.m_result, CTerminalArchive::Result::Written);
-        QCOMPARE(QFileInfo(first.m_strPath).fileName(), QStringLiteral("2027112-1000.txt"));
-        QCOMPARE(QFileInfo(second.m_strPath).fileName(), QStringLiteral("2027112-1000_2.txt"));
-        QCOMPARE(QFileInfo(third.m_strPath).fileName(), QStringLiteral("2027112-1000_3.txt"));
-        QCOMPARE(ReadFile(first.m_strPath), QByteArray("first"));
-        QCOMPARE(ReadFile(second.m_strPath), QByteArray("second"));
-        QCOMPARE(ReadFile(third.m_strPath), QByteArray("third"));
-    }
-
-    void archiveFolderPathIsNotCut()
-    {
-        QTemporaryDir dir;
-        QString strDeep = dir.path();
-        while (strDeep.size() < 400)
-            strDeep +=
-                QStringLiteral("/folder_with_a_long_name_") + QString::number(strDeep.size());
-        QVERIFY(QDir().mkpath(strDeep));
-        const auto outcome = CTerminalArchive::Write(strDeep, QDateTime::currentDateTime(), "x");
-        QCOMPARE(outcome.m_result, CTerminalArchive::Result::Written);
-        QVERIFY(outcome.m_strPath.startsWith(strDeep));
-        QCOMPARE(ReadFile(outcome.m_strPath), QByteArray("x"));
-    }
-
-    void archiveFailuresAreReported()
-    {
-        QTemporaryDir dir;
-        // A folder below a plain file cannot hold files, for root too.
-        const QString strFile = dir.filePath(QStringLiteral("plain"));
-        WriteFile(strFile, "x");
-        const auto refused = CTerminalArchive::Write(strFile + QStringLiteral("/sub"),
-                                                     QDateTime::currentDateTime(), "text");
-        QCOMPARE(refused.m_result, CTerminalArchive::Result::CreateFailed);
-
-        CTerminalArchive::Outcome outcome;
-        {
-            CFileSizeLimit limit(4096);
-            outcome = CTerminalArchive::Write(dir.path(), QDateTime::currentDateTime(),
-                                              QByteArray(10000, 'x'));
-        }
-        QCOMPARE(outcome.m_result, CTerminalArchive::Result::WriteFailed);
-        QCOMPARE(outcome.m_nError, EFBIG);
-        QVERIFY(!QFile::exists(outcome.m_strPath));
     }
 
     void inboxDeliversBlocksWholeAndInOrder()

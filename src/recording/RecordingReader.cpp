@@ -1,4 +1,4 @@
-#include "curves/RecordingReader.h"
+#include "recording/RecordingReader.h"
 
 #include <QFile>
 

@@ -1,17 +1,12 @@
-#include "curves/RealTimeRecording.h"
+#include "recording/RealTimeRecording.h"
+
+#include "recording/FreeName.h"
 
 #include <QDateTime>
 #include <QDir>
 
 #include <cerrno>
 #include <ctime>
-
-namespace {
-
-// Enough for every second of a day twice over; past it the folder is not sane.
-constexpr int kMaxSuffix = 100000;
-
-} // namespace
 
 CRealTimeRecording::CRealTimeRecording(Clock clock) : m_clock(std::move(clock))
 {
@@ -61,29 +56,26 @@ bool CRealTimeRecording::Open(const QString& strProgramDir)
     QDir().mkpath(strDataFolder);
     QDir().mkpath(strTextFolder);
     const QString strBase = BaseName(m_clock());
-    for (int nSuffix = 1; nSuffix <= kMaxSuffix; ++nSuffix) {
-        const QString strName =
-            nSuffix == 1 ? strBase : strBase + QStringLiteral("_%1").arg(nSuffix);
+    const int nError = CFreeName::Claim([&](int nNumber) {
+        const QString strName = strBase + CFreeName::Suffix(nNumber);
         if (!m_dataFile.CreateNew(strDataFolder + QLatin1Char('/') + strName +
-                                  QStringLiteral(".Dat"))) {
-            if (m_dataFile.Error() == EEXIST)
-                continue;
-            Fail(m_dataFile.Error());
-            return false;
-        }
+                                  QStringLiteral(".Dat")))
+            return m_dataFile.Error();
         if (m_textFile.CreateNew(strTextFolder + QLatin1Char('/') + strName +
                                  QStringLiteral(".txt")))
-            return true;
-        const int nError = m_textFile.Error();
-        if (nError == EEXIST) {
+            return 0;
+        const int nTextError = m_textFile.Error();
+        if (nTextError == EEXIST) {
             m_dataFile.Close(); // empty, so removed: the name goes back
-            continue;
+            return EEXIST;
         }
         // The values still go to the data file; the text file's failure is shown.
-        Fail(nError);
+        Fail(nTextError);
+        return 0;
+    });
+    if (nError == 0)
         return true;
-    }
-    Fail(EEXIST);
+    Fail(nError);
     return false;
 }
 

@@ -1,7 +1,8 @@
-#include "multi/PatrolRecorder.h"
+#include "recording/PatrolRecorder.h"
+
+#include "recording/FreeName.h"
 
 #include <QDir>
-#include <QFile>
 #include <QtEndian>
 
 #include <cerrno>
@@ -47,18 +48,7 @@ bool CPatrolRecorder::Start(const QString& strFolder, int nLastAddress, const QD
         m_tStart = tStart;
         m_bRecording = true;
         m_bFailureReported = false;
-        // One suffix for every file of the recording, free for all addresses,
-        // so that an address joining later finds its name free as well.
-        const QDir folder(strFolder);
-        for (m_nSuffix = 1;; ++m_nSuffix) {
-            bool bFree = true;
-            for (int i = 0; i < kAddresses && bFree; ++i)
-                bFree = !QFile::exists(folder.filePath(FileName(i, tStart, m_nSuffix)));
-            if (bFree)
-                break;
-        }
-        for (int i = 0; i <= qMin(nLastAddress, kAddresses - 1); ++i)
-            bAllOpened = OpenLocked(i, arrFailures) && bAllOpened;
+        bAllOpened = ClaimLocked(qMin(nLastAddress, kAddresses - 1), arrFailures);
     }
     Report(arrFailures);
     return bAllOpened;
@@ -74,13 +64,14 @@ void CPatrolRecorder::Append(int nAddress, qint32 nValue)
         if (!m_bRecording)
             return;
         Slot& slot = m_arrSlots[nAddress];
-        // An address that joined after the start gets its file with its first value.
-        if (slot.m_state == State::Unopened)
-            OpenLocked(nAddress, arrFailures);
+        if (slot.m_state == State::Unreported)
+            FailLocked(nAddress, slot.m_nError, arrFailures);
         if (slot.m_state == State::Open) {
-            const qint32 nLittle = qToLittleEndian(nValue);
-            if (std::fwrite(&nLittle, sizeof nLittle, 1, slot.m_pFile) != 1)
-                FailLocked(nAddress, errno, arrFailures);
+            char bytes[sizeof nValue];
+            qToLittleEndian(nValue, bytes);
+            slot.m_pending.append(bytes, sizeof bytes);
+            if (slot.m_pending.size() >= kBufferBytes)
+                WriteLocked(nAddress, arrFailures);
         }
     }
     Report(arrFailures);
@@ -91,11 +82,8 @@ void CPatrolRecorder::Flush()
     std::vector<Failure> arrFailures;
     {
         std::lock_guard lock(m_mutex);
-        for (int i = 0; i < kAddresses; ++i) {
-            Slot& slot = m_arrSlots[i];
-            if (slot.m_state == State::Open && std::fflush(slot.m_pFile) != 0)
-                FailLocked(i, errno, arrFailures);
-        }
+        for (int i = 0; i < kAddresses; ++i)
+            WriteLocked(i, arrFailures);
     }
     Report(arrFailures);
 }
@@ -127,27 +115,55 @@ QString CPatrolRecorder::PathLocked(int nAddress) const
     return QDir(m_strFolder).filePath(FileName(nAddress, m_tStart, m_nSuffix));
 }
 
-bool CPatrolRecorder::OpenLocked(int nAddress, std::vector<Failure>& arrFailures)
+bool CPatrolRecorder::ClaimLocked(int nLastAddress, std::vector<Failure>& arrFailures)
+{
+    std::array<int, kAddresses> arrErrors{};
+    const int nClaimed = CFreeName::Claim([&](int nNumber) {
+        m_nSuffix = nNumber;
+        for (int i = 0; i < kAddresses; ++i) {
+            CRecordingFile& file = m_arrSlots[i].m_file;
+            const auto empty =
+                i <= nLastAddress ? CRecordingFile::Empty::Keep : CRecordingFile::Empty::Remove;
+            arrErrors[i] = file.CreateNew(PathLocked(i), empty) ? 0 : file.Error();
+            if (arrErrors[i] == EEXIST) {
+                for (int j = 0; j < i; ++j)
+                    m_arrSlots[j].m_file.Discard();
+                return EEXIST;
+            }
+        }
+        return 0;
+    });
+    if (nClaimed != 0)
+        arrErrors.fill(nClaimed);
+    bool bAllOpened = true;
+    for (int i = 0; i < kAddresses; ++i) {
+        Slot& slot = m_arrSlots[i];
+        slot.m_nError = arrErrors[i];
+        slot.m_state = arrErrors[i] == 0 ? State::Open : State::Unreported;
+        if (slot.m_state == State::Unreported && i <= nLastAddress) {
+            FailLocked(i, arrErrors[i], arrFailures);
+            bAllOpened = false;
+        }
+    }
+    return bAllOpened;
+}
+
+void CPatrolRecorder::WriteLocked(int nAddress, std::vector<Failure>& arrFailures)
 {
     Slot& slot = m_arrSlots[nAddress];
-    // "x": an existing file is never truncated, the open fails instead.
-    errno = 0;
-    slot.m_pFile = std::fopen(QFile::encodeName(PathLocked(nAddress)).constData(), "wbx");
-    if (!slot.m_pFile) {
-        FailLocked(nAddress, errno, arrFailures);
-        return false;
-    }
-    slot.m_state = State::Open;
-    return true;
+    if (slot.m_state != State::Open || slot.m_pending.isEmpty())
+        return;
+    const bool bWritten = slot.m_file.Write(slot.m_pending);
+    slot.m_pending.clear();
+    if (!bWritten)
+        FailLocked(nAddress, slot.m_file.Error(), arrFailures);
 }
 
 void CPatrolRecorder::FailLocked(int nAddress, int nError, std::vector<Failure>& arrFailures)
 {
     Slot& slot = m_arrSlots[nAddress];
-    if (slot.m_pFile) {
-        std::fclose(slot.m_pFile);
-        slot.m_pFile = nullptr;
-    }
+    slot.m_file.Close();
+    slot.m_pending.clear();
     slot.m_state = State::Failed;
     Failure failure;
     failure.m_nAddress = nAddress;
@@ -162,17 +178,13 @@ void CPatrolRecorder::FailLocked(int nAddress, int nError, std::vector<Failure>&
 void CPatrolRecorder::CloseAllLocked(std::vector<Failure>& arrFailures)
 {
     for (int i = 0; i < kAddresses; ++i) {
+        WriteLocked(i, arrFailures);
         Slot& slot = m_arrSlots[i];
-        if (slot.m_state == State::Open) {
-            const bool bFlushed = std::fflush(slot.m_pFile) == 0;
-            const int nError = errno;
-            std::fclose(slot.m_pFile);
-            slot.m_pFile = nullptr;
-            slot.m_state = State::Unopened;
-            if (!bFlushed)
-                FailLocked(i, nError, arrFailures);
-        }
-        slot = Slot();
+        if (slot.m_state == State::Open && !slot.m_file.Close())
+            FailLocked(i, slot.m_file.Error(), arrFailures);
+        slot.m_file.Close();
+        slot.m_state = State::Closed;
+        slot.m_nError = 0;
     }
     m_bRecording = false;
 }

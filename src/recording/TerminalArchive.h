@@ -19,7 +19,7 @@ public:
     struct Outcome
     {
         Result m_result = Result::CreateFailed;
-        int m_nError = 0;  // system error code of a failed write
+        int m_nError = 0;  // errno of a failed creation or write
         QString m_strPath; // the file written (or tried)
     };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "curves/WeightRecord.h"
+#include "recording/WeightRecord.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,9 +18,16 @@ public:
     CRecordingFile(const CRecordingFile&) = delete;
     CRecordingFile& operator=(const CRecordingFile&) = delete;
 
+    // What Close does with a file this object created that is still empty.
+    enum class Empty
+    {
+        Remove,
+        Keep,
+    };
+
     // Creates strPath only when no such name exists (EEXIST otherwise): a
     // name is claimed atomically, also against another running tool.
-    bool CreateNew(const QString& strPath);
+    bool CreateNew(const QString& strPath, Empty empty = Empty::Remove);
     // A file the user named: created, or truncated when it exists and nobody
     // records into it. Write-only.
     bool CreateOrTruncate(const QString& strPath);
@@ -41,17 +48,21 @@ public:
     // recording shows one box, not one per value.
     int TakeFailureToReport();
 
-    // Closes; a file this object created that is still empty is deleted.
-    void Close();
+    // Closes; a file this object created that is still empty is deleted
+    // unless it was created to be kept. False when the system's close failed.
+    bool Close();
+    // Closes and deletes a file this object created, whatever it holds.
+    void Discard();
 
 private:
-    bool Open(const QString& strPath, int nFlags);
+    bool Open(const QString& strPath, int nFlags, Empty empty);
     void Fail(int nError);
 
     int m_nFd = -1;
     QString m_strPath;
     qint64 m_nSize = 0;
     bool m_bCreated = false;
+    Empty m_empty = Empty::Remove;
     int m_nError = 0;
     int m_nFirstError = 0;
     bool m_bReported = false;

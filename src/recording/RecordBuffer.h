@@ -1,6 +1,6 @@
 #pragma once
 
-#include "curves/WeightRecord.h"
+#include "recording/WeightRecord.h"
 
 // Records in memory of their own, mapped in huge pages where the system gives
 // them and faulted in at once. A history copy of millions of records then

@@ -1,4 +1,4 @@
-#include "curves/WeightRecord.h"
+#include "recording/WeightRecord.h"
 
 #include "module/GbkCodec.h"
 

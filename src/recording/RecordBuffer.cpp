@@ -1,4 +1,4 @@
-#include "curves/RecordBuffer.h"
+#include "recording/RecordBuffer.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "curves/RecordingFile.h"
+#include "recording/RecordingFile.h"
 
 #include <QString>
 

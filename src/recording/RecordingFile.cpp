@@ -1,4 +1,4 @@
-#include "curves/RecordingFile.h"
+#include "recording/RecordingFile.h"
 
 #include <QFile>
 
@@ -13,21 +13,21 @@ CRecordingFile::~CRecordingFile()
     Close();
 }
 
-bool CRecordingFile::CreateNew(const QString& strPath)
+bool CRecordingFile::CreateNew(const QString& strPath, Empty empty)
 {
-    return Open(strPath, O_CREAT | O_EXCL);
+    return Open(strPath, O_CREAT | O_EXCL, empty);
 }
 
 bool CRecordingFile::CreateOrTruncate(const QString& strPath)
 {
     // Created here if new, so that an unused new file can be removed again.
-    if (Open(strPath, O_CREAT | O_EXCL))
+    if (Open(strPath, O_CREAT | O_EXCL, Empty::Remove))
         return true;
     if (m_nError != EEXIST)
         return false;
     m_nError = 0;
     m_nFirstError = 0;
-    if (!Open(strPath, 0))
+    if (!Open(strPath, 0, Empty::Keep))
         return false;
     // Truncated only once the lock is held: a running recording is never cut.
     // A device (/dev/null, /dev/full) has nothing to cut.
@@ -43,9 +43,10 @@ bool CRecordingFile::CreateOrTruncate(const QString& strPath)
     return true;
 }
 
-bool CRecordingFile::Open(const QString& strPath, int nFlags)
+bool CRecordingFile::Open(const QString& strPath, int nFlags, Empty empty)
 {
     Close();
+    m_bCreated = false;
     m_strPath = strPath;
     m_nSize = 0;
     m_bReported = false;
@@ -67,6 +68,7 @@ bool CRecordingFile::Open(const QString& strPath, int nFlags)
     }
     m_nFd = nFd;
     m_bCreated = (nFlags & O_EXCL) != 0;
+    m_empty = empty;
     return true;
 }
 
@@ -109,21 +111,35 @@ int CRecordingFile::TakeFailureToReport()
     return m_nFirstError;
 }
 
-void CRecordingFile::Close()
+bool CRecordingFile::Close()
 {
     if (m_nFd < 0)
-        return;
+        return true;
     // Removed while the lock is still held: no reader sees it half gone.
-    if (m_bCreated && m_nSize == 0) {
+    if (m_bCreated && m_empty == Empty::Remove && m_nSize == 0) {
         struct stat st
         {
         };
         if (::fstat(m_nFd, &st) == 0 && st.st_size == 0)
             ::unlink(QFile::encodeName(m_strPath).constData());
     }
-    ::close(m_nFd);
+    const bool bClosed = ::close(m_nFd) == 0;
     m_nFd = -1;
+    if (!bClosed) {
+        // Still this object's file: Discard may remove it.
+        Fail(errno);
+        return false;
+    }
     m_bCreated = false;
+    return true;
+}
+
+void CRecordingFile::Discard()
+{
+    if (m_bCreated)
+        ::unlink(QFile::encodeName(m_strPath).constData());
+    m_bCreated = false;
+    Close();
 }
 
 void CRecordingFile::Fail(int nError)

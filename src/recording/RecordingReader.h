@@ -1,6 +1,6 @@
 #pragma once
 
-#include "curves/RecordBuffer.h"
+#include "recording/RecordBuffer.h"
 
 #include <QString>
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "recording/RecordingFile.h"
+
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
 #include <array>
-#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -12,8 +14,10 @@
 // Records the raw values of a patrol, one file per address: "AD%d_%d%d%d_%d%d.sdat"
 // (address, year, month, day, hour, minute of the start), 4-byte little-endian
 // values without header. A name that is taken is never truncated: the whole
-// recording takes the first suffix _2, _3 ... free for all 32 names. One mutex
-// guards start, append, flush and stop, which come from different threads.
+// recording takes the first suffix _2, _3 ... free for all 32 names, claimed by
+// creating all 32 files at the start; the files of addresses past the last one
+// named are removed again if no value came for them. One mutex guards start,
+// append, flush and stop, which come from different threads.
 class CPatrolRecorder
 {
 public:
@@ -40,8 +44,9 @@ public:
     void SetFailureReporter(FailureReporter reporter);
 
     // Ends any recording and starts one in strFolder named for tStart; the files
-    // of addresses 0..nLastAddress are created now, any other address's when
-    // its first value arrives. False when a file of the first ones failed.
+    // of addresses 0..nLastAddress stay even without values. False when a file
+    // of those failed; another address's failure is reported with its first
+    // value.
     bool Start(const QString& strFolder, int nLastAddress,
                const QDateTime& tStart = QDateTime::currentDateTime());
     // Appends a value to the address's file while recording.
@@ -58,20 +63,28 @@ public:
     static QString FileName(int nAddress, const QDateTime& tStart, int nSuffix = 1);
 
 private:
+    // Values kept per address before they are handed to the system.
+    static constexpr int kBufferBytes = 4096;
+
     enum class State
     {
-        Unopened,
+        Closed,
         Open,
+        // Its file could not be created; told with the first value.
+        Unreported,
         Failed
     };
     struct Slot
     {
-        State m_state = State::Unopened;
-        std::FILE* m_pFile = nullptr;
+        State m_state = State::Closed;
+        CRecordingFile m_file;
+        QByteArray m_pending;
+        int m_nError = 0;
     };
 
     // All run with m_mutex held; failures are collected for reporting after.
-    bool OpenLocked(int nAddress, std::vector<Failure>& arrFailures);
+    bool ClaimLocked(int nLastAddress, std::vector<Failure>& arrFailures);
+    void WriteLocked(int nAddress, std::vector<Failure>& arrFailures);
     void FailLocked(int nAddress, int nError, std::vector<Failure>& arrFailures);
     void CloseAllLocked(std::vector<Failure>& arrFailures);
     QString PathLocked(int nAddress) const;
@@ -83,7 +96,7 @@ private:
     QString m_strFolder;
     QDateTime m_tStart;
     int m_nSuffix = 1;
-    std::array<Slot, kAddresses> m_arrSlots{};
+    std::array<Slot, kAddresses> m_arrSlots;
     std::mutex m_reporterMutex;
     FailureReporter m_reporter;
 };

@@ -1,22 +1,31 @@
-#include "curves/RealTimeRecording.h"
-#include "curves/RecordingFile.h"
-#include "curves/RecordingReader.h"
-#include "curves/WeightRecord.h"
+#include "recording/FreeName.h"
+#include "recording/PatrolRecorder.h"
+#include "recording/RealTimeRecording.h"
+#include "recording/RecordingFile.h"
+#include "recording/RecordingReader.h"
+#include "recording/TerminalArchive.h"
+#include "recording/WeightRecord.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <QtEndian>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +62,70 @@ QStringList Files(const QString& strDir)
     return arr;
 }
 
+QList<qint32> FileValues(const QString& strPath)
+{
+    const QByteArray bytes = ReadAll(strPath);
+    QList<qint32> arr;
+    for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4)
+        arr.append(qFromLittleEndian<qint32>(bytes.constData() + i));
+    if (bytes.size() % 4 != 0)
+        arr.append(INT_MIN); // a torn value
+    return arr;
+}
+
+// Lowers this process's file size limit for one scope; writes past it fail
+// with EFBIG instead of raising SIGXFSZ.
+class CFileSizeLimit
+{
+public:
+    explicit CFileSizeLimit(rlim_t nBytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = nBytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~CFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
+    CFileSizeLimit(const CFileSizeLimit&) = delete;
+    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+};
+
+// The faults a recording is tried with: a folder below a plain file (ENOTDIR,
+// for root too), a missing folder, and writes past the file size limit.
+enum class Fault
+{
+    BelowAPlainFile,
+    MissingFolder,
+    SizeLimit,
+};
+
+// The folder a recording is made in for a fault, below dir.
+QString FaultFolder(const QTemporaryDir& dir, Fault fault)
+{
+    if (fault == Fault::MissingFolder)
+        return dir.path() + "/gone";
+    if (fault == Fault::BelowAPlainFile) {
+        WriteFile(dir.path() + "/plain", "x");
+        return dir.path() + "/plain";
+    }
+    return dir.path();
+}
+
+// A recording that makes its folders itself has no missing-folder fault.
+void AddFaultRows(bool bMakesFolders)
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<int>("nError");
+    QTest::newRow("below a plain file") << Fault::BelowAPlainFile << ENOTDIR;
+    if (!bMakesFolders)
+        QTest::newRow("missing folder") << Fault::MissingFolder << ENOENT;
+    QTest::newRow("file size limit") << Fault::SizeLimit << EFBIG;
+}
+
 } // namespace
 
 class CRecordingFilesTest : public QObject
@@ -80,8 +153,20 @@ private slots:
     void UserNamedFileIsTruncatedOnlyWhenFree();
     void RunningRecordingRefusesReaders();
     void ShortWriteIsCutBackToTheLastRecord();
-    void FullDeviceFailsOnceReported();
-    void PathBelowAPlainFileFailsOnceReported();
+    void FreeNamesAreTriedInOrderAndBounded();
+    void ConcurrentArchivesOfOneSecondGetTheirOwnNames();
+    void PatrolNamesMoveOnTogether();
+    void PatrolNamesAreRelativeToTheWorkingFolder();
+    void ArchivesNeverTruncate();
+    void ArchiveFolderPathIsNotCut();
+    void UserNamedFileReportsItsFirstFailureOnce_data();
+    void UserNamedFileReportsItsFirstFailureOnce();
+    void RealTimeRecordingReportsItsFirstFailureOnce_data() { AddFaultRows(true); }
+    void RealTimeRecordingReportsItsFirstFailureOnce();
+    void PatrolRecordingReportsItsFirstFailureOnce_data() { AddFaultRows(false); }
+    void PatrolRecordingReportsItsFirstFailureOnce();
+    void ArchiveFailuresAreReportedAndLeaveNoFile_data() { AddFaultRows(false); }
+    void ArchiveFailuresAreReportedAndLeaveNoFile();
 };
 
 void CRecordingFilesTest::RecordAndLineOfOneMoment()
@@ -141,6 +226,12 @@ void CRecordingFilesTest::NamesCarryNoLeadingZeros()
     QCOMPARE(CRealTimeRecording::BaseName(UtcMs(2024, 1, 10, 16, 5, 0)), QString("2024111_0_5_0"));
     QCOMPARE(CRealTimeRecording::BaseName(UtcMs(2024, 12, 31, 15, 59, 59)),
              QString("20241231_23_59_59"));
+    QCOMPARE(CTerminalArchive::ArchiveName(QDateTime(QDate(2026, 12, 6), QTime(8, 5, 9))),
+             QStringLiteral("2026126-859.txt"));
+    QCOMPARE(CTerminalArchive::ArchiveName(QDateTime(QDate(2027, 1, 12), QTime(10, 0, 0))),
+             CTerminalArchive::ArchiveName(QDateTime(QDate(2027, 11, 2), QTime(10, 0, 0))));
+    QCOMPARE(CPatrolRecorder::FileName(3, QDateTime(QDate(2026, 1, 2), QTime(3, 4)), 2),
+             QStringLiteral("AD3_202612_34_2.sdat"));
 }
 
 void CRecordingFilesTest::ThreeValuesAgreeRecordByRecord()
@@ -395,39 +486,296 @@ void CRecordingFilesTest::ShortWriteIsCutBackToTheLastRecord()
     QCOMPARE(arrRecords[8].FileTime(), WeightRecord::FileTimeFromUnixMs(11));
 }
 
-void CRecordingFilesTest::FullDeviceFailsOnceReported()
+void CRecordingFilesTest::FreeNamesAreTriedInOrderAndBounded()
 {
-    CRecordingFile file;
-    QVERIFY(file.CreateOrTruncate("/dev/full"));
-    QVERIFY(!file.AppendRecord(WeightRecord::Make(1, 0)));
-    QCOMPARE(file.Error(), ENOSPC);
-    QVERIFY(!file.AppendRecord(WeightRecord::Make(2, 0)));
-    QCOMPARE(file.TakeFailureToReport(), ENOSPC);
-    QVERIFY(!file.AppendRecord(WeightRecord::Make(3, 0)));
-    QCOMPARE(file.TakeFailureToReport(), 0);
-    file.Close();
-    QVERIFY(QFileInfo::exists("/dev/full")); // a device is never removed
+    QCOMPARE(CFreeName::Suffix(1), QString());
+    QCOMPARE(CFreeName::Suffix(2), QString("_2"));
+    struct Case
+    {
+        int m_nTaken;     // names that exist already
+        int m_nStopError; // what the name after them gives
+        int m_nResult;
+        int m_nTries;
+    };
+    const Case arrCases[] = {
+        {0, 0, 0, 1},
+        {2, 0, 0, 3},
+        {1, EACCES, EACCES, 2},
+        {CFreeName::kMaxNames, 0, EEXIST, CFreeName::kMaxNames},
+    };
+    for (const Case& c : arrCases) {
+        QList<int> arrTried;
+        const int nResult = CFreeName::Claim([&](int nNumber) {
+            arrTried.append(nNumber);
+            return nNumber <= c.m_nTaken ? EEXIST : c.m_nStopError;
+        });
+        QCOMPARE(nResult, c.m_nResult);
+        QCOMPARE(arrTried.size(), c.m_nTries);
+        for (int i = 0; i < arrTried.size(); ++i)
+            QCOMPARE(arrTried[i], i + 1);
+    }
 }
 
-void CRecordingFilesTest::PathBelowAPlainFileFailsOnceReported()
+// Writers that start in the same second never share a name and never lose
+// each other's text: names are claimed by exclusive creation.
+void CRecordingFilesTest::ConcurrentArchivesOfOneSecondGetTheirOwnNames()
 {
     QTemporaryDir dir;
-    const QString strPlain = dir.path() + "/plain";
-    WriteFile(strPlain, "x");
-    // ENOTDIR does not depend on permissions: it fails for root too.
+    const QDateTime tLocal(QDate(2027, 3, 4), QTime(5, 6, 7));
+    constexpr int kThreads = 8;
+    constexpr int kEach = 5;
+    std::vector<CTerminalArchive::Outcome> arrOutcomes(kThreads * kEach);
+    std::vector<std::thread> arrThreads;
+    for (int t = 0; t < kThreads; ++t)
+        arrThreads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i)
+                arrOutcomes[size_t(t * kEach + i)] =
+                    CTerminalArchive::Write(dir.path(), tLocal, QByteArray::number(t * kEach + i));
+        });
+    for (std::thread& thread : arrThreads)
+        thread.join();
+    QSet<QString> setPaths;
+    for (int i = 0; i < kThreads * kEach; ++i) {
+        QCOMPARE(arrOutcomes[size_t(i)].m_result, CTerminalArchive::Result::Written);
+        setPaths.insert(arrOutcomes[size_t(i)].m_strPath);
+        QCOMPARE(ReadAll(arrOutcomes[size_t(i)].m_strPath), QByteArray::number(i));
+    }
+    QCOMPARE(setPaths.size(), kThreads * kEach);
+    QVERIFY(setPaths.contains(dir.path() + "/202734-567.txt"));
+    QVERIFY(setPaths.contains(dir.path() + "/202734-567_40.txt"));
+}
+
+void CRecordingFilesTest::PatrolNamesMoveOnTogether()
+{
+    QTemporaryDir dir;
+    const QDateTime tStart(QDate(2026, 12, 8), QTime(9, 15));
+    CPatrolRecorder recorder;
+    QVERIFY(recorder.Start(dir.path(), 1, tStart));
+    recorder.Append(0, 11);
+    recorder.Append(1, -2);
+    recorder.Stop();
+    const QString strFirst = recorder.FilePath(0);
+    QCOMPARE(QFileInfo(strFirst).fileName(), QStringLiteral("AD0_2026128_915.sdat"));
+    // Only address 5's name is taken: the whole recording still moves on.
+    WriteFile(QDir(dir.path()).filePath(CPatrolRecorder::FileName(5, tStart, 2)), "keep");
+
+    QVERIFY(recorder.Start(dir.path(), 1, tStart));
+    recorder.Append(0, 7);
+    recorder.Append(9, 99); // joins later: same time and suffix
+    recorder.Stop();
+    QCOMPARE(QFileInfo(recorder.FilePath(0)).fileName(), QStringLiteral("AD0_2026128_915_3.sdat"));
+    QCOMPARE(QFileInfo(recorder.FilePath(9)).fileName(), QStringLiteral("AD9_2026128_915_3.sdat"));
+    QCOMPARE(FileValues(strFirst), QList<qint32>({11}));
+    QCOMPARE(FileValues(recorder.FilePath(0)), QList<qint32>({7}));
+    QCOMPARE(FileValues(recorder.FilePath(9)), QList<qint32>({99}));
+    QCOMPARE(ReadAll(QDir(dir.path()).filePath(CPatrolRecorder::FileName(5, tStart, 2))),
+             QByteArray("keep"));
+    // Addresses named at the start keep their empty files; others leave none.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             QStringList({"AD0_2026128_915.sdat", "AD0_2026128_915_3.sdat", "AD1_2026128_915.sdat",
+                          "AD1_2026128_915_3.sdat", "AD5_2026128_915_2.sdat",
+                          "AD9_2026128_915_3.sdat"}));
+    // Appends outside a recording go nowhere.
+    recorder.Append(0, 5);
+    QCOMPARE(FileValues(recorder.FilePath(0)), QList<qint32>({7}));
+}
+
+// The page records into the working folder by relative names, so a folder
+// whose name is no valid UTF-8 works as well as any.
+void CRecordingFilesTest::PatrolNamesAreRelativeToTheWorkingFolder()
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/caf\xe9\xff";
+    QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+    const QByteArray previous = QFile::encodeName(QDir::currentPath());
+    QCOMPARE(::chdir(folder.constData()), 0);
+    const QDateTime tStart(QDate(2026, 1, 2), QTime(3, 4));
+    CPatrolRecorder recorder;
+    const bool bStarted = recorder.Start(QString(), 0, tStart);
+    recorder.Append(0, 5);
+    recorder.Append(3, -6);
+    recorder.Stop();
+    const QList<qint32> arrFirst = FileValues("AD0_202612_34.sdat");
+    const QList<qint32> arrFourth = FileValues("AD3_202612_34.sdat");
+    // Removed by hand: QTemporaryDir cannot name the folder.
+    const bool bRemoved =
+        ::unlink("AD0_202612_34.sdat") == 0 && ::unlink("AD3_202612_34.sdat") == 0;
+    QCOMPARE(::chdir(previous.constData()), 0);
+    QCOMPARE(::rmdir(folder.constData()), 0);
+    QVERIFY(bStarted);
+    QVERIFY(bRemoved);
+    QVERIFY(QFileInfo(recorder.FilePath(3)).isRelative());
+    QCOMPARE(arrFirst, QList<qint32>({5}));
+    QCOMPARE(arrFourth, QList<qint32>({-6}));
+}
+
+void CRecordingFilesTest::ArchivesNeverTruncate()
+{
+    QTemporaryDir dir;
+    const QDateTime t1(QDate(2027, 1, 12), QTime(10, 0, 0));
+    const QDateTime t2(QDate(2027, 11, 2), QTime(10, 0, 0));
+    const auto first = CTerminalArchive::Write(dir.path(), t1, "first");
+    const auto second = CTerminalArchive::Write(dir.path() + QLatin1Char('/'), t2, "second");
+    const auto third = CTerminalArchive::Write(dir.path(), t2, "third");
+    QCOMPARE(first.m_result, CTerminalArchive::Result::Written);
+    QCOMPARE(second.m_result, CTerminalArchive::Result::Written);
+    QCOMPARE(third.m_result, CTerminalArchive::Result::Written);
+    QCOMPARE(QFileInfo(first.m_strPath).fileName(), QStringLiteral("2027112-1000.txt"));
+    QCOMPARE(QFileInfo(second.m_strPath).fileName(), QStringLiteral("2027112-1000_2.txt"));
+    QCOMPARE(QFileInfo(third.m_strPath).fileName(), QStringLiteral("2027112-1000_3.txt"));
+    QCOMPARE(ReadAll(first.m_strPath), QByteArray("first"));
+    QCOMPARE(ReadAll(second.m_strPath), QByteArray("second"));
+    QCOMPARE(ReadAll(third.m_strPath), QByteArray("third"));
+    // An empty archive is a file too.
+    const auto empty = CTerminalArchive::Write(dir.path(), t1, QByteArray());
+    QCOMPARE(empty.m_result, CTerminalArchive::Result::Written);
+    QVERIFY(QFileInfo::exists(empty.m_strPath));
+}
+
+void CRecordingFilesTest::ArchiveFolderPathIsNotCut()
+{
+    QTemporaryDir dir;
+    QString strDeep = dir.path();
+    while (strDeep.size() < 400)
+        strDeep += QStringLiteral("/folder_with_a_long_name_") + QString::number(strDeep.size());
+    QVERIFY(QDir().mkpath(strDeep));
+    const auto outcome = CTerminalArchive::Write(strDeep, QDateTime::currentDateTime(), "x");
+    QCOMPARE(outcome.m_result, CTerminalArchive::Result::Written);
+    QVERIFY(outcome.m_strPath.startsWith(strDeep));
+    QCOMPARE(ReadAll(outcome.m_strPath), QByteArray("x"));
+}
+
+void CRecordingFilesTest::UserNamedFileReportsItsFirstFailureOnce_data()
+{
+    QTest::addColumn<QString>("strPath"); // below the test's folder unless absolute
+    QTest::addColumn<int>("nError");
+    QTest::newRow("full device") << "/dev/full" << ENOSPC;
+    QTest::newRow("below a plain file") << "plain/mine.Dat" << ENOTDIR;
+    QTest::newRow("missing folder") << "gone/mine.Dat" << ENOENT;
+    QTest::newRow("file size limit") << "mine.Dat" << EFBIG;
+}
+
+void CRecordingFilesTest::UserNamedFileReportsItsFirstFailureOnce()
+{
+    QFETCH(QString, strPath);
+    QFETCH(int, nError);
+    QTemporaryDir dir;
+    WriteFile(dir.path() + "/plain", "x");
+    if (!strPath.startsWith('/'))
+        strPath = dir.path() + "/" + strPath;
+    std::optional<CFileSizeLimit> limit;
+    if (nError == EFBIG)
+        limit.emplace(30); // two records fit
+    CRecordingFile file;
+    const bool bOpened = file.CreateOrTruncate(strPath);
+    QCOMPARE(bOpened, nError == ENOSPC || nError == EFBIG);
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(file.AppendRecord(WeightRecord::Make(i, 0)), nError == EFBIG && i <= 2);
+    if (bOpened)
+        QCOMPARE(file.Error(), nError); // not the closed file's EBADF after it
+    QCOMPARE(file.TakeFailureToReport(), nError);
+    QVERIFY(!file.AppendRecord(WeightRecord::Make(4, 0)));
+    QCOMPARE(file.TakeFailureToReport(), 0);
+    file.Close();
+    limit.reset();
+    if (nError == EFBIG)
+        QCOMPARE(QFileInfo(strPath).size(), 24);
+    QVERIFY(QFileInfo::exists("/dev/full")); // a device is never removed
+    QCOMPARE(ReadAll(dir.path() + "/plain"), QByteArray("x"));
+}
+
+void CRecordingFilesTest::RealTimeRecordingReportsItsFirstFailureOnce()
+{
+    QFETCH(Fault, fault);
+    QFETCH(int, nError);
+    QTemporaryDir dir;
+    const QString strProgram = FaultFolder(dir, fault) + "/";
+    std::optional<CFileSizeLimit> limit;
+    if (fault == Fault::SizeLimit)
+        limit.emplace(30); // two records fit, one text line
     CRealTimeRecording recording;
-    QVERIFY(!recording.Open(strPlain + "/"));
-    QVERIFY(!recording.IsOpen());
-    QVERIFY(!recording.Append(1));
-    QCOMPARE(recording.TakeFailureToReport(), ENOTDIR);
-    QVERIFY(!recording.Append(2));
+    const bool bOpened = recording.Open(strProgram);
+    QCOMPARE(bOpened, fault == Fault::SizeLimit);
+    QCOMPARE(recording.IsOpen(), bOpened);
+    for (int i = 1; i <= 3; ++i)
+        recording.Append(i);
+    QCOMPARE(recording.TakeFailureToReport(), nError);
+    QVERIFY(!recording.Append(4));
     QCOMPARE(recording.TakeFailureToReport(), 0);
     recording.Close();
-    QCOMPARE(ReadAll(strPlain), QByteArray("x"));
+    limit.reset();
+    if (bOpened)
+        QCOMPARE(QFileInfo(recording.DataPath()).size(), 24);
+    else
+        QCOMPARE(ReadAll(dir.path() + "/plain"), QByteArray("x"));
+}
 
-    CRecordingFile file;
-    QVERIFY(!file.CreateOrTruncate(strPlain + "/mine.Dat"));
-    QCOMPARE(file.TakeFailureToReport(), ENOTDIR);
+void CRecordingFilesTest::PatrolRecordingReportsItsFirstFailureOnce()
+{
+    QFETCH(Fault, fault);
+    QFETCH(int, nError);
+    QTemporaryDir dir;
+    const QString strFolder = FaultFolder(dir, fault);
+    const QDateTime tStart(QDate(2026, 12, 8), QTime(9, 15));
+    CPatrolRecorder recorder;
+    QList<CPatrolRecorder::Failure> arrFailures;
+    recorder.SetFailureReporter(
+        [&](const CPatrolRecorder::Failure& failure) { arrFailures.append(failure); });
+    std::optional<CFileSizeLimit> limit;
+    if (fault == Fault::SizeLimit)
+        limit.emplace(12); // three values
+    // Addresses 0 to 2 in turn: address 0's fourth value is one too many.
+    const auto patrol = [&] {
+        for (int i = 0; i < 10; ++i) {
+            recorder.Append(i % 3, i);
+            recorder.Flush();
+        }
+    };
+    QCOMPARE(recorder.Start(strFolder, 2, tStart), fault == Fault::SizeLimit);
+    patrol();
+    // A failed address stays quiet; one failure per address at most.
+    const int nFailures = fault == Fault::SizeLimit ? 1 : 3;
+    QCOMPARE(arrFailures.size(), nFailures);
+    for (int i = 0; i < nFailures; ++i) {
+        QCOMPARE(arrFailures[i].m_nError, nError);
+        QCOMPARE(arrFailures[i].m_bFirstOfRecording, i == 0);
+        QVERIFY(arrFailures[i].m_strPath.endsWith(QStringLiteral(".sdat")));
+    }
+    QCOMPARE(arrFailures[0].m_nAddress, 0);
+    QCOMPARE(arrFailures[0].m_strReason, QString::fromLocal8Bit(std::strerror(nError)));
+    recorder.Stop();
+    QCOMPARE(arrFailures.size(), nFailures);
+    if (fault == Fault::SizeLimit) {
+        QCOMPARE(FileValues(recorder.FilePath(0)), QList<qint32>({0, 3, 6}));
+        QCOMPARE(FileValues(recorder.FilePath(1)), QList<qint32>({1, 4, 7}));
+    }
+    // The next recording reports afresh.
+    recorder.Start(strFolder, 2, tStart);
+    patrol();
+    recorder.Stop();
+    QCOMPARE(arrFailures.size(), 2 * nFailures);
+    QVERIFY(arrFailures[nFailures].m_bFirstOfRecording);
+}
+
+void CRecordingFilesTest::ArchiveFailuresAreReportedAndLeaveNoFile()
+{
+    QFETCH(Fault, fault);
+    QFETCH(int, nError);
+    QTemporaryDir dir;
+    const QString strFolder = FaultFolder(dir, fault);
+    CTerminalArchive::Outcome outcome;
+    {
+        std::optional<CFileSizeLimit> limit;
+        if (fault == Fault::SizeLimit)
+            limit.emplace(4096);
+        outcome = CTerminalArchive::Write(strFolder, QDateTime::currentDateTime(),
+                                          QByteArray(10000, 'x'));
+    }
+    QCOMPARE(outcome.m_result, fault == Fault::SizeLimit ? CTerminalArchive::Result::WriteFailed
+                                                         : CTerminalArchive::Result::CreateFailed);
+    QCOMPARE(outcome.m_nError, nError);
+    QVERIFY(outcome.m_strPath.startsWith(strFolder + "/"));
+    QVERIFY(!QFileInfo::exists(outcome.m_strPath));
 }
 
 QTEST_GUILESS_MAIN(CRecordingFilesTest)
