@@ -6,10 +6,10 @@
 #include "BenchContext.h"
 #include "BenchKit.h"
 #include "module/ModuleCommand.h"
-#include "module/ParameterReadSequence.h"
+#include "module/ParameterTable.h"
 #include "params/BusScanSequence.h"
-#include "params/ParamReadSequence.h"
 #include "params/ParamSaveSequence.h"
+#include "params/ParamSetReadSequence.h"
 #include "params/ParamSettingsDialog.h"
 
 #include <QApplication>
@@ -70,12 +70,13 @@ int main(int argc, char** argv)
     // Read: COF8, unlock, 20 queries; bytes of the frames and of the replies.
     CSequenceSink sink;
     ModuleParamRecord record;
-    CParamReadSequence::Result read;
-    const double dReadMs = TimedMs([&] { read = CParamReadSequence(link, sink).Run(3, record); });
+    CParamSetReadSequence::Result read;
+    const double dReadMs =
+        TimedMs([&] { read = CParamSetReadSequence(link, sink).Run(3, record); });
     qsizetype nReadBytes = 0;
     for (const char* psz : {"COF8", "SPW\"NiLOx\""})
         nReadBytes += CModuleCommand::Frame(3, psz).size() + 3;
-    for (const CParameterReadSequence::Step& step : CParameterReadSequence::Steps())
+    for (const CParameterTable::Parameter& step : CParameterTable::Parameters())
         nReadBytes += CModuleCommand::Query(3, step.m_pszMnemonic).m_text.size() + step.m_nReplyLen;
     const double dReadWire = WireMs(nReadBytes, 22);
     std::printf("read:  %6.1f ms for 22 exchanges, %lld bytes, wire limit %6.1f ms (%.2f x), %s\n",
@@ -89,7 +90,7 @@ int main(int argc, char** argv)
     QByteArray field2, field3;
     CParamSaveSequence::SplitIdentification(record.m_strIdentification, field2, field3);
     qsizetype nSaveBytes = 0;
-    for (const QByteArray& step : CParamSaveSequence::Steps()) {
+    for (const QByteArray& step : CParameterTable::SaveSteps()) {
         QByteArray frame;
         if (step == "GAN")
             frame = CModuleCommand::Gain(3, record.m_nGan).m_text;

@@ -5,14 +5,14 @@
 #include "link/BusLink.h"
 #include "module/GbkCodec.h"
 #include "module/ModuleCommand.h"
+#include "module/ModuleParamRecord.h"
 #include "module/ModuleReply.h"
-#include "module/ParameterReadSequence.h"
+#include "module/ParameterTable.h"
 #include "params/AddressChangeSequence.h"
 #include "params/BusScanSequence.h"
-#include "params/ModuleParamRecord.h"
 #include "params/ParamFile.h"
-#include "params/ParamReadSequence.h"
 #include "params/ParamSaveSequence.h"
+#include "params/ParamSetReadSequence.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -133,8 +133,8 @@ int CParamCliCommands::Scan(const QStringList& arrArgs)
 bool CParamCliCommands::ReadInto(int nAddress, ModuleParamRecord& record)
 {
     CPrintSink sink(m_out, m_err);
-    const CParamReadSequence::Result result =
-        CParamReadSequence(m_link, sink).Run(nAddress, record, m_stop);
+    const CParamSetReadSequence::Result result =
+        CParamSetReadSequence(m_link, sink).Run(nAddress, record, m_stop);
     if (!result.m_failedMnemonic.isEmpty())
         m_err << "tolvex-cli: no reply to "
               << CModuleCommand::Query(nAddress, result.m_failedMnemonic.constData()).m_text
@@ -165,10 +165,12 @@ bool CParamCliCommands::ParseAssignment(const QString& strAssignment, ModulePara
     }
     name = strAssignment.left(nEquals).toLatin1();
     const QString strValue = strAssignment.mid(nEquals + 1);
-    if (name == "TDD1" || !CParamSaveSequence::Steps().contains(name)) {
-        strError = QStringLiteral("%1 is not a parameter a save writes (FMD ASF ADI COC COF TAV "
-                                  "ICR ZTR ZTS ZSE STR CSM CHP GAN IDN)")
-                       .arg(strAssignment.left(nEquals));
+    const CParameterTable::Parameter* pParameter = CParameterTable::Find(name);
+    if (!pParameter || !pParameter->m_bSaved) {
+        QByteArrayList arrSaved = CParameterTable::SaveSteps();
+        arrSaved.removeLast(); // the store, no parameter
+        strError = QStringLiteral("%1 is not a parameter a save writes (%2)")
+                       .arg(strAssignment.left(nEquals), QString::fromLatin1(arrSaved.join(' ')));
         return false;
     }
     if (name == "IDN") {
@@ -200,25 +202,13 @@ bool CParamCliCommands::ParseAssignment(const QString& strAssignment, ModulePara
                        .arg(QString::fromLatin1(name), strValue);
         return false;
     }
-    bool bInRange = true;
-    if (name == "ADI")
-        bInRange = nValue >= 0 && nValue <= 500;
-    else if (name == "COC")
-        bInRange = nValue >= 0 && nValue <= 999;
-    else if (name == "ICR")
-        bInRange = CValueTables::PositionOf(CValueTables::List::OutputRate, nValue) >= 0;
-    // A list position must name an entry of its list (the rate is checked above).
-    for (const CParameterReadSequence::Step& step : CParameterReadSequence::Steps())
-        if (name == step.m_pszMnemonic && step.m_list &&
-            step.m_reading != CParameterReadSequence::Reading::Rate)
-            bInRange = nValue >= 0 && nValue < CValueTables::Entries(*step.m_list).size();
-    if (!bInRange) {
+    if (!pParameter->Accepts(nValue)) {
         strError = QStringLiteral("%1=%2 is outside what %1 takes")
                        .arg(QString::fromLatin1(name))
                        .arg(nValue);
         return false;
     }
-    *record.Field(name.constData()) = nValue;
+    record.*pParameter->m_pField = nValue;
     return true;
 }
 

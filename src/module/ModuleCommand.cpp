@@ -1,6 +1,6 @@
 #include "module/ModuleCommand.h"
 
-#include <cstring>
+#include "module/ParameterTable.h"
 
 namespace {
 
@@ -25,14 +25,8 @@ QByteArray CModuleCommand::Frame(int nAddress, const QByteArray& body)
 
 int CModuleCommand::QueryReplyLength(const char* pszMnemonic)
 {
-    for (const char* psz : {"TAV", "LDW", "LWT"})
-        if (std::strcmp(pszMnemonic, psz) == 0)
-            return 10;
-    if (std::strcmp(pszMnemonic, "NOV") == 0)
-        return 9;
-    if (std::strcmp(pszMnemonic, "IDN") == 0)
-        return 33;
-    return 3;
+    const CParameterTable::Parameter* pParameter = CParameterTable::Find(pszMnemonic);
+    return pParameter ? pParameter->m_nReplyLen : 3;
 }
 
 ModuleRequest CModuleCommand::Query(int nAddress, const char* pszMnemonic, int nTimeoutMs)
@@ -43,11 +37,8 @@ ModuleRequest CModuleCommand::Query(int nAddress, const char* pszMnemonic, int n
 
 ModuleRequest CModuleCommand::Set(int nAddress, const char* pszMnemonic, int nValue)
 {
-    // Calibration and linearisation values go with the short time-out.
-    int nTimeoutMs = kLongTimeoutMs;
-    for (const char* psz : {"LDW", "LWT", "NOV", "RLE", "RLN"})
-        if (std::strcmp(pszMnemonic, psz) == 0)
-            nTimeoutMs = kShortTimeoutMs;
+    const CParameterTable::Parameter* pParameter = CParameterTable::Find(pszMnemonic);
+    const int nTimeoutMs = pParameter ? pParameter->m_nSetTimeoutMs : kLongTimeoutMs;
     return {Frame(nAddress, QByteArray(pszMnemonic) + Number(nValue)), 3, nTimeoutMs};
 }
 

@@ -27,8 +27,8 @@ public:
     // after a tare is the one caller that passes the short time-out.
     static ModuleRequest Query(int nAddress, const char* pszMnemonic,
                                int nTimeoutMs = kLongTimeoutMs);
-    // "S%.2d;XXX%d;" for the parameter settings of a save (1500 ms) and the
-    // calibration and linearisation writes (500 ms).
+    // "S%.2d;XXX%d;" with the parameter table's setting time-out: 1500 ms for
+    // the settings of a save, 500 ms for the calibration and linearisation writes.
     static ModuleRequest Set(int nAddress, const char* pszMnemonic, int nValue);
 
     static ModuleRequest Gain(int nAddress, int nGainIndex);
@@ -50,6 +50,6 @@ public:
     // The lower-case address query a script writes raw, outside any transaction.
     static QByteArray RawAddressQuery(int nAddress);
 
-    // Reply length of "XXX?": 10 for TAV, LDW, LWT; 9 for NOV; 33 for IDN; else 3.
+    // Reply length of "XXX?": the parameter table's for a parameter, else 3.
     static int QueryReplyLength(const char* pszMnemonic);
 };

@@ -1,7 +1,7 @@
 #include "params/PageDisplayState.h"
 
-#include "params/LittleEndianReader.h"
-#include "params/LittleEndianWriter.h"
+#include "module/LittleEndianReader.h"
+#include "module/LittleEndianWriter.h"
 
 QByteArray PageDisplayState::ToBytes() const
 {

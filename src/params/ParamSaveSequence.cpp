@@ -3,13 +3,7 @@
 #include "link/BusLink.h"
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
-
-const QByteArrayList& CParamSaveSequence::Steps()
-{
-    static const QByteArrayList kSteps = {"FMD", "ASF", "ADI", "COC", "COF", "TAV", "ICR", "ZTR",
-                                          "ZTS", "ZSE", "STR", "CSM", "CHP", "GAN", "IDN", "TDD1"};
-    return kSteps;
-}
+#include "module/ParameterTable.h"
 
 bool CParamSaveSequence::IsWritableField(const QByteArray& field, int nMaxBytes)
 {
@@ -41,7 +35,7 @@ CParamSaveSequence::Result CParamSaveSequence::Run(int nAddress, const ModulePar
 {
     Result result;
     m_sink.ShowProgress(QStringLiteral("参数保存中..."));
-    for (const QByteArray& step : Steps()) {
+    for (const QByteArray& step : CParameterTable::SaveSteps()) {
         if (!arrSteps.isEmpty() && !arrSteps.contains(step))
             continue;
         if (stop && stop()) {

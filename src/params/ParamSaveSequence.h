@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/ModuleParamRecord.h"
+#include "module/ModuleParamRecord.h"
 #include "params/SequenceSink.h"
 
 #include <QByteArrayList>
@@ -8,9 +8,9 @@
 
 class CBusLink;
 
-// Writes a record's parameter set to a module: the sixteen steps of a save, or
-// a subset of them in the same order, each with its acknowledgement looked at
-// and the next one sent either way; TDD1 stores them last.
+// Writes a record's parameter set to a module: the sixteen steps of a save
+// (CParameterTable::SaveSteps), or a subset of them in the same order, each with its
+// acknowledgement looked at and the next one sent either way; TDD1 stores them last.
 class CParamSaveSequence
 {
 public:
@@ -32,9 +32,6 @@ public:
     };
 
     CParamSaveSequence(CBusLink& link, CSequenceSink& sink) : m_link(link), m_sink(sink) {}
-
-    // The step names of a whole save, in order.
-    static const QByteArrayList& Steps();
 
     // Sends the steps of arrSteps (empty: all of them) in the save's order.
     // The stop test (shutdown only) is asked before each command.

@@ -2,6 +2,7 @@
 
 #include "module/GbkCodec.h"
 #include "module/ModuleReply.h"
+#include "module/ParameterTable.h"
 #include "module/ValueTables.h"
 #include "params/ParamFile.h"
 #include "params/ParamSaveSequence.h"
@@ -36,40 +37,34 @@ QFont PageFont(int nPixels)
     return font;
 }
 
-// A choice list of the page and the record word behind it.
-struct ListBinding
+// A widget of the page and the parameter behind it: its record word, its
+// list or its range, as the parameter table has them.
+template <typename Widget> struct Binding
 {
-    const char* m_pszMnemonic;
-    QComboBox* m_pList;
-    CValueTables::List m_list;
-};
+    const CParameterTable::Parameter& m_parameter;
+    Widget* m_pWidget;
 
-// A number field of the page, its record word and the range page validation checks.
-struct FieldBinding
-{
-    const char* m_pszMnemonic;
-    QLineEdit* m_pEdit;
-    qint64 m_nMin;
-    qint64 m_nMax;
+    Binding(const char* pszMnemonic, Widget* pWidget)
+        : m_parameter(*CParameterTable::Find(pszMnemonic)), m_pWidget(pWidget)
+    {
+    }
+    const char* Mnemonic() const { return m_parameter.m_pszMnemonic; }
 };
+using ListBinding = Binding<QComboBox>;
+using FieldBinding = Binding<QLineEdit>;
 
 QList<ListBinding> Lists(Ui::CParamSettingsDialog& ui)
 {
-    using List = CValueTables::List;
-    return {{"FMD", ui.comboFmd, List::FilterMode},     {"ASF", ui.comboAsf, List::DigitalFilter},
-            {"ICR", ui.comboIcr, List::OutputRate},     {"ZTR", ui.comboZtr, List::ZeroTrackRange},
-            {"ZTS", ui.comboZts, List::ZeroTrackSpeed}, {"ZSE", ui.comboZse, List::PowerOnZero},
-            {"STR", ui.comboStr, List::OnOff},          {"CSM", ui.comboCsm, List::OnOff},
-            {"CHP", ui.comboChp, List::OnOff},          {"GAN", ui.comboGan, List::Gain},
-            {"RLE", ui.comboRle, List::OnOff},          {"RLN", ui.comboRln, List::LinearPoints}};
+    return {{"FMD", ui.comboFmd}, {"ASF", ui.comboAsf}, {"ICR", ui.comboIcr}, {"ZTR", ui.comboZtr},
+            {"ZTS", ui.comboZts}, {"ZSE", ui.comboZse}, {"STR", ui.comboStr}, {"CSM", ui.comboCsm},
+            {"CHP", ui.comboChp}, {"GAN", ui.comboGan}, {"RLE", ui.comboRle}, {"RLN", ui.comboRln}};
 }
 
+// In form order: page validation checks them in this order.
 QList<FieldBinding> Fields(Ui::CParamSettingsDialog& ui)
 {
-    return {{"ADI", ui.editAdi, 0, 500},           {"COC", ui.editCoc, 0, 999},
-            {"COF", ui.editCof, kIntMin, kIntMax}, {"TAV", ui.editTav, kIntMin, kIntMax},
-            {"LDW", ui.editLdw, kIntMin, kIntMax}, {"LWT", ui.editLwt, kIntMin, kIntMax},
-            {"NOV", ui.editNov, kIntMin, kIntMax}};
+    return {{"ADI", ui.editAdi}, {"COC", ui.editCoc}, {"COF", ui.editCof}, {"TAV", ui.editTav},
+            {"LDW", ui.editLdw}, {"LWT", ui.editLwt}, {"NOV", ui.editNov}};
 }
 
 QList<QLineEdit*> PointFields(Ui::CParamSettingsDialog& ui)
@@ -119,7 +114,7 @@ void CParamSettingsDialog::SetUpLists()
     m_pUi->comboDivision->addItems(CValueTables::Entries(List::DisplayDivision));
     m_pUi->comboDecimal->addItems(CValueTables::Entries(List::DecimalPoint));
     for (const ListBinding& binding : Lists(*m_pUi))
-        binding.m_pList->addItems(CValueTables::Entries(binding.m_list));
+        binding.m_pWidget->addItems(CValueTables::Entries(*binding.m_parameter.m_list));
     m_pUi->comboUnit->setCurrentIndex(m_state.m_nUnit);
     m_pUi->comboDivision->setCurrentIndex(m_state.m_nDivision);
     m_pUi->comboDecimal->setCurrentIndex(m_state.m_nDecimals);
@@ -169,11 +164,11 @@ void CParamSettingsDialog::ConnectControls()
     connect(m_pUi->comboDecimal, &QComboBox::activated, this,
             [this](int nIndex) { m_state.m_nDecimals = nIndex; });
     for (const ListBinding& binding : Lists(*m_pUi)) {
-        QComboBox* pList = binding.m_pList;
+        QComboBox* pList = binding.m_pWidget;
         connect(pList, &QComboBox::activated, this, [this, pList] { OnListChanged(pList); });
     }
     for (const FieldBinding& binding : Fields(*m_pUi)) {
-        QLineEdit* pEdit = binding.m_pEdit;
+        QLineEdit* pEdit = binding.m_pWidget;
         connect(pEdit, &QLineEdit::editingFinished, this, [this, pEdit] { OnFieldLeft(pEdit); });
     }
     for (QLineEdit* pEdit : PointFields(*m_pUi))
@@ -300,7 +295,8 @@ bool CParamSettingsDialog::ValidateFields()
 {
     qint32 nValue = 0;
     for (const FieldBinding& binding : Fields(*m_pUi))
-        if (!ValidateInt(binding.m_pEdit, binding.m_nMin, binding.m_nMax, nValue))
+        if (!ValidateInt(binding.m_pWidget, binding.m_parameter.m_nMin, binding.m_parameter.m_nMax,
+                         nValue))
             return false;
     if (!ValidateInt(m_pUi->editNewAddress, 0, 31, nValue))
         return false;
@@ -320,8 +316,8 @@ void CParamSettingsDialog::OnFieldLeft(QLineEdit* pEdit)
     qint32 nValue = 0;
     ValidateInt(pEdit, kIntMin, kIntMax, nValue);
     for (const FieldBinding& binding : Fields(*m_pUi))
-        if (binding.m_pEdit == pEdit)
-            *m_record.Field(binding.m_pszMnemonic) = nValue;
+        if (binding.m_pWidget == pEdit)
+            m_record.*binding.m_parameter.m_pField = nValue;
     const QList<QLineEdit*> points = PointFields(*m_pUi);
     const qsizetype nPoint = points.indexOf(pEdit);
     if (nPoint >= 0)
@@ -342,13 +338,14 @@ void CParamSettingsDialog::OnIdentificationLeft()
 void CParamSettingsDialog::OnListChanged(QComboBox* pList)
 {
     for (const ListBinding& binding : Lists(*m_pUi)) {
-        if (binding.m_pList != pList)
+        if (binding.m_pWidget != pList)
             continue;
-        const int nArgument = CValueTables::ArgumentAt(binding.m_list, pList->currentIndex());
+        const CValueTables::List list = *binding.m_parameter.m_list;
+        const int nArgument = CValueTables::ArgumentAt(list, pList->currentIndex());
         if (nArgument < 0)
             return; // text typed into the output-rate box is not taken
-        *m_record.Field(binding.m_pszMnemonic) = nArgument;
-        if (binding.m_list == CValueTables::List::LinearPoints)
+        m_record.*binding.m_parameter.m_pField = nArgument;
+        if (list == CValueTables::List::LinearPoints)
             ShowLinearPoints();
     }
 }
@@ -475,18 +472,19 @@ void CParamSettingsDialog::ShowValue(const QByteArray& mnemonic, int nValue)
     if (qint32* pnField = m_record.Field(mnemonic.constData()))
         *pnField = nValue;
     for (const ListBinding& binding : Lists(*m_pUi)) {
-        if (mnemonic != binding.m_pszMnemonic)
+        if (mnemonic != binding.Mnemonic())
             continue;
+        const CValueTables::List list = *binding.m_parameter.m_list;
         // -1, nothing selected, for a value outside the list, as a read may give.
-        binding.m_pList->setCurrentIndex(CValueTables::PositionOf(binding.m_list, nValue));
-        if (binding.m_list == CValueTables::List::OutputRate)
-            binding.m_pList->setEditText(QString::number(nValue));
-        if (binding.m_list == CValueTables::List::LinearPoints)
+        binding.m_pWidget->setCurrentIndex(CValueTables::PositionOf(list, nValue));
+        if (list == CValueTables::List::OutputRate)
+            binding.m_pWidget->setEditText(QString::number(nValue));
+        if (list == CValueTables::List::LinearPoints)
             ShowLinearPoints();
     }
     for (const FieldBinding& binding : Fields(*m_pUi))
-        if (mnemonic == binding.m_pszMnemonic)
-            binding.m_pEdit->setText(QString::number(nValue));
+        if (mnemonic == binding.Mnemonic())
+            binding.m_pWidget->setText(QString::number(nValue));
 }
 
 void CParamSettingsDialog::ShowIdentification(const QByteArray& text)
@@ -502,9 +500,9 @@ void CParamSettingsDialog::ShowIdentification(const QByteArray& text)
 void CParamSettingsDialog::ShowRecord()
 {
     for (const ListBinding& binding : Lists(*m_pUi))
-        ShowValue(binding.m_pszMnemonic, *m_record.Field(binding.m_pszMnemonic));
+        ShowValue(binding.Mnemonic(), m_record.*binding.m_parameter.m_pField);
     for (const FieldBinding& binding : Fields(*m_pUi))
-        ShowValue(binding.m_pszMnemonic, *m_record.Field(binding.m_pszMnemonic));
+        ShowValue(binding.Mnemonic(), m_record.*binding.m_parameter.m_pField);
     ShowIdentification(m_record.m_strIdentification);
     ShowLinearPoints();
 }

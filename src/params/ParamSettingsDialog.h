@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/ModuleParamRecord.h"
+#include "module/ModuleParamRecord.h"
 #include "params/PageDisplayState.h"
 #include "params/ParamWorker.h"
 #include "uikit/TabPage.h"

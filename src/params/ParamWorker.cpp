@@ -5,8 +5,8 @@
 #include "params/AddressChangeSequence.h"
 #include "params/BusScanSequence.h"
 #include "params/GrossNetSequence.h"
-#include "params/ParamReadSequence.h"
 #include "params/ParamSaveSequence.h"
+#include "params/ParamSetReadSequence.h"
 #include "params/TareSequence.h"
 #include "recording/WeightRecord.h"
 #include "uikit/PageContext.h"
@@ -212,8 +212,8 @@ void CParamWorker::ReadParameters(int nAddress)
 {
     CSignalSink sink(*this);
     ModuleParamRecord record;
-    const CParamReadSequence::Result result =
-        CParamReadSequence(m_context.BusLink(), sink).Run(nAddress, record, [this] {
+    const CParamSetReadSequence::Result result =
+        CParamSetReadSequence(m_context.BusLink(), sink).Run(nAddress, record, [this] {
             return m_thread.StopRequested();
         });
     if (result.m_failedMnemonic == "FMD" || result.m_failedMnemonic == "ASF")

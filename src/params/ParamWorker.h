@@ -3,7 +3,7 @@
 #include "link/MeasuredValuePoll.h"
 #include "link/PostedCall.h"
 #include "link/WorkerThread.h"
-#include "params/ModuleParamRecord.h"
+#include "module/ModuleParamRecord.h"
 #include "params/ParamRequest.h"
 #include "params/WeightReading.h"
 #include "recording/RecordingFile.h"

@@ -3,7 +3,7 @@
 #include "link/BusLink.h"
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
-#include "params/ParamReadSequence.h"
+#include "params/ParamSetReadSequence.h"
 
 CTareSequence::Result CTareSequence::Run(int nAddress)
 {
@@ -16,7 +16,7 @@ CTareSequence::Result CTareSequence::Run(int nAddress)
         CModuleCommand::Query(nAddress, "TAV", CModuleCommand::kShortTimeoutMs);
     QByteArray reply;
     if (m_link.Query(query.m_text, reply, query.m_nReplyLen, query.m_nTimeoutMs) &&
-        CParamReadSequence::HasNumber(reply)) {
+        CParamSetReadSequence::HasNumber(reply)) {
         result.m_bHasTare = true;
         result.m_nTare = CModuleReply::Atoi(reply);
     }

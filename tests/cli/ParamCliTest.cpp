@@ -1,5 +1,5 @@
 #include "CliRun.h"
-#include "params/ModuleParamRecord.h"
+#include "module/ModuleParamRecord.h"
 #include "params/PageDisplayState.h"
 #include "params/ParamFile.h"
 

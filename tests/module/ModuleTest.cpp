@@ -2,7 +2,7 @@
 #include "module/GbkCodec.h"
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
-#include "module/ParameterReadSequence.h"
+#include "module/ParameterTable.h"
 #include "module/ValueTables.h"
 
 #include <QTest>
@@ -10,18 +10,15 @@
 #include <climits>
 
 using List = CValueTables::List;
-using Reading = CParameterReadSequence::Reading;
+using Reading = CParameterTable::Reading;
 
 Q_DECLARE_METATYPE(ModuleRequest)
 
 namespace {
 
-const CParameterReadSequence::Step* FindStep(const char* pszMnemonic)
+const CParameterTable::Parameter* FindStep(const char* pszMnemonic)
 {
-    for (const CParameterReadSequence::Step& step : CParameterReadSequence::Steps())
-        if (qstrcmp(step.m_pszMnemonic, pszMnemonic) == 0)
-            return &step;
-    return nullptr;
+    return CParameterTable::Find(pszMnemonic);
 }
 
 } // namespace
@@ -129,7 +126,7 @@ private Q_SLOTS:
                                      {"RLE", 3, kIndex, List::OnOff},
                                      {"RLN", 3, kNumber, List::LinearPoints},
                                      {"IDN", 33, Reading::Identification, {}}};
-        const QList<CParameterReadSequence::Step>& steps = CParameterReadSequence::Steps();
+        const QList<CParameterTable::Parameter>& steps = CParameterTable::Parameters();
         QCOMPARE(steps.size(), qsizetype(std::size(expected)));
         for (qsizetype i = 0; i < steps.size(); ++i) {
             QCOMPARE(steps[i].m_pszMnemonic, expected[i].m_pszMnemonic);
@@ -143,34 +140,65 @@ private Q_SLOTS:
         }
     }
 
+    // What a setting may carry, and what a save writes, come from the table.
+    void settingValuesAndSaveSteps()
+    {
+        struct Case
+        {
+            const char* m_pszMnemonic;
+            qint32 m_nValue;
+            bool m_bAccepted;
+        };
+        const Case cases[] = {{"ADI", -1, false},  {"ADI", 0, true},       {"ADI", 500, true},
+                              {"ADI", 501, false}, {"COC", 999, true},     {"COC", 1000, false},
+                              {"ICR", 480, true},  {"ICR", 481, false},    {"ICR", 0, false},
+                              {"FMD", 1, true},    {"FMD", 2, false},      {"GAN", 7, true},
+                              {"GAN", 8, false},   {"ZTS", -1, false},     {"RLN", 4, true},
+                              {"RLN", 3, false},   {"COF", INT_MIN, true}, {"TAV", INT_MAX, true}};
+        for (const Case& c : cases)
+            QVERIFY2(FindStep(c.m_pszMnemonic)->Accepts(c.m_nValue) == c.m_bAccepted,
+                     qPrintable(QStringLiteral("%1=%2").arg(c.m_pszMnemonic).arg(c.m_nValue)));
+        QVERIFY(!FindStep("TDD1") && !FindStep("MSV"));
+        QCOMPARE(CParameterTable::SaveSteps(),
+                 QByteArrayList({"FMD", "ASF", "ADI", "COC", "COF", "TAV", "ICR", "ZTR", "ZTS",
+                                 "ZSE", "STR", "CSM", "CHP", "GAN", "IDN", "TDD1"}));
+        // Calibration and linearisation values are set with the short time-out.
+        for (const CParameterTable::Parameter& parameter : CParameterTable::Parameters())
+            QCOMPARE(CModuleCommand::Set(3, parameter.m_pszMnemonic, 1).m_nTimeoutMs,
+                     QByteArrayList({"LDW", "LWT", "NOV", "RLE", "RLN"})
+                             .contains(parameter.m_pszMnemonic)
+                         ? 500
+                         : 1500);
+    }
+
     void readValue()
     {
         int nValue = 6;
         // Only the zero-tracking speed may be missing; its value then stays.
-        QVERIFY(!CParameterReadSequence::ReadValue(*FindStep("ZTS"), "?\r\n", nValue));
+        QVERIFY(!CParameterTable::ReadValue(*FindStep("ZTS"), "?\r\n", nValue));
         QCOMPARE(nValue, 6);
-        QVERIFY(CParameterReadSequence::ReadValue(*FindStep("ZTS"), "3\r\n", nValue));
+        QVERIFY(CParameterTable::ReadValue(*FindStep("ZTS"), "3\r\n", nValue));
         QCOMPARE(nValue, 3);
-        QVERIFY(CParameterReadSequence::ReadValue(*FindStep("FMD"), "?\r\n", nValue));
+        QVERIFY(CParameterTable::ReadValue(*FindStep("FMD"), "?\r\n", nValue));
         QCOMPARE(nValue, 0);
 
         // The rate reply is the rate; the list finds its entry.
-        const CParameterReadSequence::Step& rate = *FindStep("ICR");
-        QVERIFY(CParameterReadSequence::ReadValue(rate, "480\r\n", nValue));
+        const CParameterTable::Parameter& rate = *FindStep("ICR");
+        QVERIFY(CParameterTable::ReadValue(rate, "480\r\n", nValue));
         QCOMPARE(nValue, 480);
         QCOMPARE(
             CValueTables::Entries(*rate.m_list).at(CValueTables::PositionOf(*rate.m_list, nValue)),
             QStringLiteral("480"));
 
-        const CParameterReadSequence::Step& points = *FindStep("RLN");
-        QVERIFY(CParameterReadSequence::ReadValue(points, "6\r\n", nValue));
+        const CParameterTable::Parameter& points = *FindStep("RLN");
+        QVERIFY(CParameterTable::ReadValue(points, "6\r\n", nValue));
         QCOMPARE(CValueTables::PositionOf(*points.m_list, nValue), 2);
 
-        QVERIFY(CParameterReadSequence::ReadValue(*FindStep("TAV"), "-0000120\r\n", nValue));
+        QVERIFY(CParameterTable::ReadValue(*FindStep("TAV"), "-0000120\r\n", nValue));
         QCOMPARE(nValue, -120);
 
         nValue = 9;
-        QVERIFY(!CParameterReadSequence::ReadValue(*FindStep("IDN"), "123,x\r\n", nValue));
+        QVERIFY(!CParameterTable::ReadValue(*FindStep("IDN"), "123,x\r\n", nValue));
         QCOMPARE(nValue, 9);
     }
 

@@ -1,5 +1,5 @@
 #include "params/ParamFile.h"
-#include "params/ModuleParamRecord.h"
+#include "module/ModuleParamRecord.h"
 #include "params/PageDisplayState.h"
 #include "params/WeightReading.h"
 

@@ -2,8 +2,8 @@
 
 #include "params/AddressChangeSequence.h"
 #include "params/BusScanSequence.h"
-#include "params/ParamReadSequence.h"
 #include "params/ParamSaveSequence.h"
+#include "params/ParamSetReadSequence.h"
 #include "params/TareSequence.h"
 
 #include <QMap>
@@ -102,9 +102,10 @@ private Q_SLOTS:
         QVERIFY(context.OpenBusPort());
         CRecordingSink sink;
         ModuleParamRecord record;
-        CParamReadSequence::Result result;
+        CParamSetReadSequence::Result result;
         context.BusLink().m_bChecksum = 1;
-        OffUiThread([&] { result = CParamReadSequence(context.BusLink(), sink).Run(3, record); });
+        OffUiThread(
+            [&] { result = CParamSetReadSequence(context.BusLink(), sink).Run(3, record); });
         QVERIFY(result.m_bComplete);
         QVERIFY(result.m_failedMnemonic.isEmpty());
 
@@ -148,8 +149,9 @@ private Q_SLOTS:
         CRecordingSink sink;
         ModuleParamRecord record;
         record.m_nAdi = 77;
-        CParamReadSequence::Result result;
-        OffUiThread([&] { result = CParamReadSequence(context.BusLink(), sink).Run(4, record); });
+        CParamSetReadSequence::Result result;
+        OffUiThread(
+            [&] { result = CParamSetReadSequence(context.BusLink(), sink).Run(4, record); });
         QVERIFY(!result.m_bComplete);
         QCOMPARE(result.m_failedMnemonic, QByteArray("FMD"));
         QCOMPARE(sink.Cell(4), QStringLiteral("ADR 4"));
@@ -165,7 +167,8 @@ private Q_SLOTS:
                 context.Simulator().SetFaults(faults);
             }
         };
-        OffUiThread([&] { result = CParamReadSequence(context.BusLink(), sink).Run(5, record); });
+        OffUiThread(
+            [&] { result = CParamSetReadSequence(context.BusLink(), sink).Run(5, record); });
         QCOMPARE(result.m_failedMnemonic, QByteArray("ADI"));
         QCOMPARE(record.m_nAdi, 77);
         QCOMPARE(record.m_nAsf, 2);
@@ -174,16 +177,17 @@ private Q_SLOTS:
         // Back again: the next read completes.
         sink.m_hook = nullptr;
         context.Simulator().SetFaults(SimFaults());
-        OffUiThread([&] { result = CParamReadSequence(context.BusLink(), sink).Run(5, record); });
+        OffUiThread(
+            [&] { result = CParamSetReadSequence(context.BusLink(), sink).Run(5, record); });
         QVERIFY(result.m_bComplete);
         QCOMPARE(sink.Cell(5), QStringLiteral("ADR 5 OK"));
 
         // A reply without a digit is no value: nothing stored as 0.
-        QVERIFY(CParamReadSequence::HasNumber("+0000012\r\n"));
-        QVERIFY(CParamReadSequence::HasNumber(" -3\r\n"));
-        QVERIFY(!CParamReadSequence::HasNumber("?\r\n"));
-        QVERIFY(!CParamReadSequence::HasNumber("-\r\n"));
-        QVERIFY(!CParamReadSequence::HasNumber("\r\n"));
+        QVERIFY(CParamSetReadSequence::HasNumber("+0000012\r\n"));
+        QVERIFY(CParamSetReadSequence::HasNumber(" -3\r\n"));
+        QVERIFY(!CParamSetReadSequence::HasNumber("?\r\n"));
+        QVERIFY(!CParamSetReadSequence::HasNumber("-\r\n"));
+        QVERIFY(!CParamSetReadSequence::HasNumber("\r\n"));
     }
 
     void readWithoutZeroTrackingSpeedAndStopped()
@@ -195,8 +199,9 @@ private Q_SLOTS:
         CRecordingSink sink;
         ModuleParamRecord record;
         record.m_nZts = 6;
-        CParamReadSequence::Result result;
-        OffUiThread([&] { result = CParamReadSequence(context.BusLink(), sink).Run(2, record); });
+        CParamSetReadSequence::Result result;
+        OffUiThread(
+            [&] { result = CParamSetReadSequence(context.BusLink(), sink).Run(2, record); });
         QVERIFY(result.m_bComplete);
         QCOMPARE(record.m_nZts, 6);
         QVERIFY(sink.Events().contains(QStringLiteral("lacks ZTS")));
@@ -209,7 +214,7 @@ private Q_SLOTS:
                 bStop = true;
         };
         OffUiThread([&] {
-            result = CParamReadSequence(context.BusLink(), sink).Run(2, record, [&] {
+            result = CParamSetReadSequence(context.BusLink(), sink).Run(2, record, [&] {
                 return bStop.load();
             });
         });

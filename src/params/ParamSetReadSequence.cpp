@@ -1,13 +1,13 @@
-#include "params/ParamReadSequence.h"
+#include "params/ParamSetReadSequence.h"
 
 #include "link/BusLink.h"
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
-#include "module/ParameterReadSequence.h"
+#include "module/ParameterTable.h"
 
 #include <cstring>
 
-bool CParamReadSequence::HasNumber(const QByteArray& reply)
+bool CParamSetReadSequence::HasNumber(const QByteArray& reply)
 {
     qsizetype i = 0;
     while (i < reply.size() && (reply[i] == ' ' || (reply[i] >= '\t' && reply[i] <= '\r')))
@@ -17,8 +17,8 @@ bool CParamReadSequence::HasNumber(const QByteArray& reply)
     return i < reply.size() && reply[i] >= '0' && reply[i] <= '9';
 }
 
-CParamReadSequence::Result CParamReadSequence::Run(int nAddress, ModuleParamRecord& record,
-                                                   const StopTest& stop)
+CParamSetReadSequence::Result CParamSetReadSequence::Run(int nAddress, ModuleParamRecord& record,
+                                                         const StopTest& stop)
 {
     Result result;
     auto bStopped = [&] { return stop && stop(); };
@@ -35,8 +35,8 @@ CParamReadSequence::Result CParamReadSequence::Run(int nAddress, ModuleParamReco
         m_link.Command(request.m_text, request.m_nTimeoutMs);
     }
 
-    using Reading = CParameterReadSequence::Reading;
-    for (const CParameterReadSequence::Step& step : CParameterReadSequence::Steps()) {
+    using Reading = CParameterTable::Reading;
+    for (const CParameterTable::Parameter& step : CParameterTable::Parameters()) {
         if (bStopped()) {
             result.m_bStopped = true;
             return result;
@@ -65,8 +65,7 @@ CParamReadSequence::Result CParamReadSequence::Run(int nAddress, ModuleParamReco
             continue;
         }
         const qint32 nValue = CModuleReply::Atoi(reply);
-        if (qint32* pnField = record.Field(step.m_pszMnemonic))
-            *pnField = nValue;
+        record.*step.m_pField = nValue;
         if (std::strcmp(step.m_pszMnemonic, "CSM") == 0)
             m_link.m_bChecksum = nValue;
         m_sink.OnValue(step.m_pszMnemonic, nValue);

@@ -1,39 +1,13 @@
-#include "params/ModuleParamRecord.h"
+#include "module/ModuleParamRecord.h"
 
-#include "params/LittleEndianReader.h"
-#include "params/LittleEndianWriter.h"
-
-#include <cstring>
-
-namespace {
-
-struct FieldEntry
-{
-    const char* m_pszMnemonic;
-    qint32 ModuleParamRecord::*m_pField;
-};
-
-constexpr FieldEntry kFields[] = {
-    {"COF", &ModuleParamRecord::m_nCof}, {"TAV", &ModuleParamRecord::m_nTav},
-    {"NOV", &ModuleParamRecord::m_nNov}, {"ZSE", &ModuleParamRecord::m_nZse},
-    {"ZTR", &ModuleParamRecord::m_nZtr}, {"ZTS", &ModuleParamRecord::m_nZts},
-    {"ASF", &ModuleParamRecord::m_nAsf}, {"COC", &ModuleParamRecord::m_nCoc},
-    {"ADI", &ModuleParamRecord::m_nAdi}, {"LDW", &ModuleParamRecord::m_nLdw},
-    {"LWT", &ModuleParamRecord::m_nLwt}, {"FMD", &ModuleParamRecord::m_nFmd},
-    {"ICR", &ModuleParamRecord::m_nIcr}, {"STR", &ModuleParamRecord::m_nStr},
-    {"CSM", &ModuleParamRecord::m_nCsm}, {"RLN", &ModuleParamRecord::m_nRln},
-    {"RLE", &ModuleParamRecord::m_nRle}, {"CHP", &ModuleParamRecord::m_nChp},
-    {"GAN", &ModuleParamRecord::m_nGan},
-};
-
-} // namespace
+#include "module/LittleEndianReader.h"
+#include "module/LittleEndianWriter.h"
+#include "module/ParameterTable.h"
 
 qint32* ModuleParamRecord::Field(const char* pszMnemonic)
 {
-    for (const FieldEntry& entry : kFields)
-        if (std::strcmp(entry.m_pszMnemonic, pszMnemonic) == 0)
-            return &(this->*entry.m_pField);
-    return nullptr;
+    const CParameterTable::Parameter* pParameter = CParameterTable::Find(pszMnemonic);
+    return pParameter && pParameter->m_pField ? &(this->*pParameter->m_pField) : nullptr;
 }
 
 const qint32* ModuleParamRecord::Field(const char* pszMnemonic) const

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "params/ModuleParamRecord.h"
+#include "module/ModuleParamRecord.h"
 #include "params/SequenceSink.h"
 
 class CBusLink;
 
-// Reads a module's whole parameter set: binary output and unlock, then every
-// query of the read order, values into the record and the sink as they come.
-class CParamReadSequence
+// Reads a module's whole parameter set over the bus: binary output and
+// unlock, then every parameter of the parameter table in its order, values
+// into the record and the sink as they come.
+class CParamSetReadSequence
 {
 public:
     struct Result
@@ -18,7 +19,7 @@ public:
         QByteArray m_failedMnemonic;
     };
 
-    CParamReadSequence(CBusLink& link, CSequenceSink& sink) : m_link(link), m_sink(sink) {}
+    CParamSetReadSequence(CBusLink& link, CSequenceSink& sink) : m_link(link), m_sink(sink) {}
 
     // The stop test is asked before each command; a stopped read leaves the
     // cell and the display as they are.
