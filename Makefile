@@ -1,6 +1,6 @@
 # Set-up, build and test on a fresh Debian 12 machine (as root or with sudo).
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-declarative-dev \
-            libgl-dev fonts-noto-cjk clang-format
+            qt6-translations-l10n libgl-dev fonts-noto-cjk clang-format
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 
@@ -28,7 +28,9 @@ build-tsan: deps
 	cmake --preset tsan
 	cmake --build build-tsan -j $(JOBS)
 
-demo: build
+demo: deps
+	cmake --preset default
+	cmake --build build -j $(JOBS) --target tolvex
 	./build/bin/tolvex --simulate
 
 test: build build-asan

@@ -1,30 +1,27 @@
 #include "app/MainFrame.h"
 
-#include "app/TabSheet.h"
-#include "app/TolvexView.h"
-
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPageSetupDialog>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QSaveFile>
 #include <QStatusBar>
-#include <QTabBar>
 #include <QTextEdit>
 #include <QToolBar>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 // Normal face 19 x 19, hot face (under the mouse) 22 x 22.
@@ -39,12 +36,11 @@ QIcon ToolIcon(const QString& strName)
 }
 } // namespace
 
-CMainFrame::CMainFrame(CTolvexView* pView, QWidget* parent)
-    : QMainWindow(parent), m_pView(pView),
-      m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
+CMainFrame::CMainFrame(QWidget* pView, const ViewActions& actions, QWidget* parent)
+    : QMainWindow(parent), m_actions(actions)
 {
     setWindowIcon(QIcon(QStringLiteral(":/images/tolvex.png")));
-    setCentralWidget(m_pView);
+    setCentralWidget(pView);
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -70,17 +66,72 @@ QString CMainFrame::MessageText() const
     return m_pMessagePane->text();
 }
 
-void CMainFrame::OnNewDocument()
+void CMainFrame::SetRecordingFile(const QString& strFile)
 {
-    m_pView->OnInitialUpdate();
-    setWindowTitle(QStringLiteral("无标题 - ") + FixedTitle());
+    m_pRecordingPane->setText(strFile.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral("正在记录: ") + QFileInfo(strFile).fileName());
+    m_pRecordingPane->setToolTip(strFile);
+    m_pRecordingPane->setVisible(!strFile.isEmpty());
 }
 
-void CMainFrame::OnOpenDocument()
+QString CMainFrame::RecordingText() const
 {
-    const QString strFile = QFileDialog::getOpenFileName(this);
-    if (!strFile.isEmpty())
-        setWindowTitle(QFileInfo(strFile).fileName() + QStringLiteral(" - ") + FixedTitle());
+    return m_pRecordingPane->text();
+}
+
+double CMainFrame::Contrast(const QColor& first, const QColor& second)
+{
+    auto luminance = [](const QColor& color) {
+        auto channel = [](double d) {
+            return d <= 0.03928 ? d / 12.92 : std::pow((d + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
+               0.0722 * channel(color.blueF());
+    };
+    const double dFirst = luminance(first) + 0.05;
+    const double dSecond = luminance(second) + 0.05;
+    return std::max(dFirst, dSecond) / std::min(dFirst, dSecond);
+}
+
+QColor CMainFrame::DisabledTextColor(const QColor& background)
+{
+    // Towards the enabled text (black, or white on a dark background) until readable.
+    const QColor text = Contrast(background, Qt::black) >= Contrast(background, Qt::white)
+                            ? QColor(Qt::black)
+                            : QColor(Qt::white);
+    QColor mixed = text;
+    for (int nPercent = 40; nPercent < 100; nPercent += 5) {
+        const double d = nPercent / 100.0;
+        mixed = QColor::fromRgbF(float(background.redF() * (1 - d) + text.redF() * d),
+                                 float(background.greenF() * (1 - d) + text.greenF() * d),
+                                 float(background.blueF() * (1 - d) + text.blueF() * d));
+        if (Contrast(mixed, background) >= 3.2)
+            return mixed;
+    }
+    return text;
+}
+
+void CMainFrame::SetMenuBackground(const QColor& color)
+{
+    // The style ignores a menu's palette, so the colour goes in as a style
+    // sheet; the highlighted item keeps the palette's highlight.
+    menuBar()->setStyleSheet(
+        QStringLiteral("QMenuBar { background-color: %1; }"
+                       "QMenuBar::item { background: transparent; }"
+                       "QMenuBar::item:selected { background: palette(highlight);"
+                       " color: palette(highlighted-text); }"
+                       "QMenu { background-color: %1; }"
+                       "QMenu::item:selected { background: palette(highlight);"
+                       " color: palette(highlighted-text); }"
+                       "QMenu::item:disabled { color: %2; }")
+            .arg(color.name(), DisabledTextColor(color).name()));
+}
+
+void CMainFrame::OnNewDocument()
+{
+    emit NewDocument();
+    setWindowTitle(QStringLiteral("无标题 - ") + FixedTitle());
 }
 
 void CMainFrame::OnSaveDocument()
@@ -96,19 +147,6 @@ void CMainFrame::OnSaveDocument()
     setWindowTitle(QFileInfo(strFile).fileName() + QStringLiteral(" - ") + FixedTitle());
 }
 
-void CMainFrame::OnPrint()
-{
-    QPrintDialog dialog(m_pPrinter.get(), this);
-    if (dialog.exec() == QDialog::Accepted)
-        PrintTo(m_pPrinter.get());
-}
-
-void CMainFrame::OnPrintSetup()
-{
-    QPageSetupDialog dialog(m_pPrinter.get(), this);
-    dialog.exec();
-}
-
 void CMainFrame::OnEditCommand(int nCommand)
 {
     QWidget* pFocus = QApplication::focusWidget();
@@ -120,40 +158,6 @@ void CMainFrame::OnEditCommand(int nCommand)
         QMetaObject::invokeMethod(pFocus, arrSlots[nCommand]);
 }
 
-void CMainFrame::OnNextPane(bool bForward)
-{
-    // Two panes: the tab row and the shown page; either key goes to the other.
-    Q_UNUSED(bForward);
-    QTabBar* pTabs = m_pView->TabSheet()->TabBar();
-    if (!pTabs->hasFocus()) {
-        pTabs->setFocus(Qt::TabFocusReason);
-        return;
-    }
-    QWidget* pPage = m_pView->TabSheet()->Page(m_pView->TabSheet()->CurrentPage());
-    QWidget* pFirst = pPage ? pPage->nextInFocusChain() : nullptr;
-    while (pFirst && pFirst != pPage &&
-           !(pPage->isAncestorOf(pFirst) && pFirst->isVisible() && pFirst->isEnabled() &&
-             (pFirst->focusPolicy() & Qt::TabFocus)))
-        pFirst = pFirst->nextInFocusChain();
-    if (pFirst && pFirst != pPage)
-        pFirst->setFocus(Qt::TabFocusReason);
-    else if (pPage)
-        pPage->setFocus(Qt::OtherFocusReason);
-}
-
-void CMainFrame::OnPrintPreview()
-{
-    QPrintPreviewDialog dialog(m_pPrinter.get(), this);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* pPrinter) { PrintTo(pPrinter); });
-    dialog.exec();
-}
-
-bool CMainFrame::PrintTo(QPrinter* pPrinter)
-{
-    return m_pView->PrintCurrentPage(pPrinter);
-}
-
 void CMainFrame::OnAbout()
 {
     QMessageBox box(this);
@@ -162,6 +166,12 @@ void CMainFrame::OnAbout()
     box.setText(QStringLiteral("Tolvex测试软件 2.0 版"));
     box.setInformativeText(QStringLiteral(__DATE__ " " __TIME__));
     box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    // The box is as wide as its title needs, with room for the title bar's buttons.
+    const int nTitle = QFontMetrics(QApplication::font()).horizontalAdvance(box.windowTitle());
+    if (auto* pGrid = qobject_cast<QGridLayout*>(box.layout()))
+        pGrid->addItem(
+            new QSpacerItem(nTitle * 3 / 2 + 120, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+            pGrid->rowCount(), 0, 1, pGrid->columnCount());
     box.exec();
 }
 
@@ -179,24 +189,19 @@ bool CMainFrame::event(QEvent* event)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    m_pView->StopWorkers();
+    emit Closing();
     QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::CreateMenus()
 {
-    CTolvexView* pView = m_pView;
-
     m_pFileMenu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
-    m_pFileMenu->addAction(QStringLiteral("导入参数(&I)"), pView, &CTolvexView::OnImportParams);
-    m_pFileMenu->addAction(QStringLiteral("导出参数(&E)"), pView, &CTolvexView::OnExportParams);
+    m_pFileMenu->addAction(m_actions.m_pImportParams);
+    m_pFileMenu->addAction(m_actions.m_pExportParams);
     m_pFileMenu->addSeparator();
-    m_pSaveCurveData = m_pFileMenu->addAction(QStringLiteral("保存曲线数据"), pView,
-                                              &CTolvexView::OnSaveCurveData);
-    m_pFileMenu->addAction(QStringLiteral("打印设置(&R)..."), this, &CMainFrame::OnPrintSetup);
+    m_pFileMenu->addAction(m_actions.m_pSaveCurveData);
+    m_pFileMenu->addAction(m_actions.m_pPrintSetup);
     m_pFileMenu->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
-    connect(m_pFileMenu, &QMenu::aboutToShow, this,
-            [this] { m_pView->UpdateSaveCurveDataItem(m_pSaveCurveData); });
 
     // The edit commands have no handler in the tool and stay greyed.
     QMenu* pEditMenu = menuBar()->addMenu(QStringLiteral("编辑(&E)"));
@@ -215,27 +220,18 @@ void CMainFrame::CreateMenus()
     pHelpMenu->addAction(QStringLiteral("关于 Tolvex测试软件(&A)..."), this, &CMainFrame::OnAbout);
 
     QMenu* pSettingsMenu = menuBar()->addMenu(QStringLiteral("设置(&S)"));
-    pSettingsMenu->addAction(QStringLiteral("背景色"), pView, &CTolvexView::OnBackgroundColor);
-    pSettingsMenu->addAction(QStringLiteral("默认背景色"), pView,
-                             &CTolvexView::OnDefaultBackgroundColor);
-    pSettingsMenu->addAction(QStringLiteral("串口设置"), pView, &CTolvexView::OnComSettings);
+    pSettingsMenu->addAction(m_actions.m_pBackgroundColor);
+    pSettingsMenu->addAction(m_actions.m_pDefaultBackgroundColor);
+    pSettingsMenu->addAction(m_actions.m_pComSettings);
     pSettingsMenu->addSeparator();
-    pSettingsMenu->addAction(QStringLiteral("曲线参数"), pView, &CTolvexView::OnCurveParams);
+    pSettingsMenu->addAction(m_actions.m_pCurveParams);
 
     // Accelerators without a menu item.
     QAction* pNew = new QAction(this);
     pNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     connect(pNew, &QAction::triggered, this, &CMainFrame::OnNewDocument);
-    QAction* pOpen = new QAction(this);
-    pOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    connect(pOpen, &QAction::triggered, this, &CMainFrame::OnOpenDocument);
-    m_pPrint = new QAction(QStringLiteral("打印"), this);
-    m_pPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    connect(m_pPrint, &QAction::triggered, this, &CMainFrame::OnPrint);
-    QAction* pPreview = new QAction(this);
-    pPreview->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
-    connect(pPreview, &QAction::triggered, this, &CMainFrame::OnPrintPreview);
-    addActions({pNew, pOpen, m_pPrint, pPreview});
+    addActions({pNew, m_actions.m_pOpen, m_actions.m_pPrint, m_actions.m_pPrintPreview,
+                m_actions.m_pNextPane, m_actions.m_pPreviousPane});
 
     AddAccelerator(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { OnSaveDocument(); });
     const struct
@@ -250,8 +246,6 @@ void CMainFrame::CreateMenus()
         const int nCommand = edit.command;
         AddAccelerator(QKeySequence(edit.keys), [this, nCommand] { OnEditCommand(nCommand); });
     }
-    AddAccelerator(QKeySequence(Qt::Key_F6), [this] { OnNextPane(true); });
-    AddAccelerator(QKeySequence(Qt::SHIFT | Qt::Key_F6), [this] { OnNextPane(false); });
 }
 
 void CMainFrame::AddAccelerator(const QKeySequence& keys, std::function<void()> fn)
@@ -268,11 +262,11 @@ void CMainFrame::CreateToolBar()
     m_pToolBar->setObjectName(QStringLiteral("toolBar"));
     m_pToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_pToolBar->setIconSize(QSize(20, 20));
-    m_pComSettings =
-        m_pToolBar->addAction(ToolIcon(QStringLiteral("serial")), QStringLiteral("串口"), m_pView,
-                              &CTolvexView::OnComSettings);
-    m_pPrint->setIcon(ToolIcon(QStringLiteral("print")));
-    m_pToolBar->addAction(m_pPrint);
+    m_pComSettingsTool =
+        m_pToolBar->addAction(ToolIcon(QStringLiteral("serial")), QStringLiteral("串口"),
+                              m_actions.m_pComSettings, &QAction::trigger);
+    m_actions.m_pPrint->setIcon(ToolIcon(QStringLiteral("print")));
+    m_pToolBar->addAction(m_actions.m_pPrint);
     // The band behind the buttons, a light picture; the texts under the icons
     // are drawn dark on it.
     m_pToolBar->setStyleSheet(
@@ -289,6 +283,9 @@ void CMainFrame::CreateStatusBar()
     QStatusBar* pBar = statusBar();
     m_pMessagePane = new QLabel(QStringLiteral("就绪"), pBar);
     pBar->addWidget(m_pMessagePane, 1);
+    m_pRecordingPane = new QLabel(pBar);
+    m_pRecordingPane->hide();
+    pBar->addPermanentWidget(m_pRecordingPane);
     // Lock indicators: greyed, as the lock states are not known to the tool.
     for (const char* pszText : {"大写", "数字", "滚动"}) {
         auto* pIndicator = new QLabel(QString::fromUtf8(pszText), pBar);

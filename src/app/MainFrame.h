@@ -1,20 +1,20 @@
 #pragma once
 
+#include "app/ViewActions.h"
+
+#include <QColor>
 #include <QMainWindow>
 #include <QString>
 
 #include <functional>
-#include <memory>
 
-class CTolvexView;
 class QAction;
 class QLabel;
 class QMenu;
-class QPrinter;
 class QToolBar;
 
-// The main window: menu, toolbar and status bar around the view. Its title
-// stays fixed whatever anyone sets.
+// The main window: menu, toolbar and status bar around the view, whose
+// commands it places. Its title stays fixed whatever anyone sets.
 class CMainFrame : public QMainWindow
 {
     Q_OBJECT
@@ -22,40 +22,32 @@ public:
     static constexpr int kMinWidth = 150;
     static constexpr int kMinHeight = 850;
 
-    explicit CMainFrame(CTolvexView* pView, QWidget* parent = nullptr);
+    CMainFrame(QWidget* pView, const ViewActions& actions, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     static QString FixedTitle();
+    // Text of a greyed menu item on the background: at least 3:1 against it,
+    // and still paler than an enabled item.
+    static QColor DisabledTextColor(const QColor& background);
+    // WCAG contrast ratio of two colours, 1 to 21.
+    static double Contrast(const QColor& first, const QColor& second);
 
-    CTolvexView* View() const { return m_pView; }
-
-    // Pane 0 of the status bar; idle text "就绪".
-    void SetMessageText(const QString& strText);
     QString MessageText() const;
+    QString RecordingText() const;
 
-    // The new-document command: runs the view's initial update.
+    // The new-document command: the title, then NewDocument.
     void OnNewDocument();
-    // Opening a document loads nothing into the tool.
-    void OnOpenDocument();
     // Saving the document writes an empty document file: it holds nothing.
     void OnSaveDocument();
-    void OnPrint();
-    void OnPrintPreview();
-    void OnPrintSetup();
     // The edit keys act on the text field that has the focus, if any.
     void OnEditCommand(int nCommand);
-    // F6 / Shift+F6: the focus moves between the tab row and the shown page.
-    void OnNextPane(bool bForward);
     void OnAbout();
-    // Prints the shown page without a dialog (a PDF printer, for instance).
-    bool PrintTo(QPrinter* pPrinter);
 
-    QAction* SaveCurveDataAction() const { return m_pSaveCurveData; }
+    QAction* SaveCurveDataAction() const { return m_actions.m_pSaveCurveData; }
+    QAction* PrintAction() const { return m_actions.m_pPrint; }
+    QAction* ComSettingsAction() const { return m_pComSettingsTool; }
     QMenu* FileMenu() const { return m_pFileMenu; }
     QToolBar* ToolBar() const { return m_pToolBar; }
-    QAction* PrintAction() const { return m_pPrint; }
-    QAction* ComSettingsAction() const { return m_pComSettings; }
-    QPrinter* Printer() const { return m_pPrinter.get(); }
 
     enum EditCommand
     {
@@ -64,6 +56,19 @@ public:
         kCopy,
         kPaste
     };
+
+public Q_SLOTS:
+    // Pane 0 of the status bar; idle text "就绪".
+    void SetMessageText(const QString& strText);
+    // The field naming the file being recorded; hidden while none is.
+    void SetRecordingFile(const QString& strFile);
+    // Menus take the page background.
+    void SetMenuBackground(const QColor& color);
+
+Q_SIGNALS:
+    void NewDocument();
+    // The window is closing: workers must stop before anything goes.
+    void Closing();
 
 protected:
     bool event(QEvent* event) override;
@@ -75,15 +80,12 @@ private:
     void CreateStatusBar();
     void AddAccelerator(const QKeySequence& keys, std::function<void()> fn);
 
-    CTolvexView* m_pView;
+    ViewActions m_actions;
     QLabel* m_pMessagePane = nullptr;
+    QLabel* m_pRecordingPane = nullptr;
     QToolBar* m_pToolBar = nullptr;
+    QAction* m_pComSettingsTool = nullptr;
     QMenu* m_pFileMenu = nullptr;
     QMenu* m_pViewMenu = nullptr;
-    QAction* m_pSaveCurveData = nullptr;
-    QAction* m_pPrint = nullptr;
-    QAction* m_pComSettings = nullptr;
     bool m_bSettingTitle = false;
-    // Page set-up and print share one printer, so the set-up holds for the next print.
-    std::unique_ptr<QPrinter> m_pPrinter;
 };

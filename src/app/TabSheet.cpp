@@ -86,6 +86,7 @@ void CTabSheet::OnCurrentChanged(int nIndex)
     if (nIndex < 0 || nIndex >= m_nPageCount || nIndex == m_nCurPage)
         return;
     m_arrPages[m_nCurPage]->hide();
+    emit PageHidden(m_nCurPage);
     m_nCurPage = nIndex;
     m_arrPages[m_nCurPage]->show();
     emit PageChanged(m_nCurPage);

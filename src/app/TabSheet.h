@@ -33,6 +33,8 @@ public:
     QTabBar* TabBar() const { return m_pTabBar; }
 
 Q_SIGNALS:
+    // The shown page was hidden; the next one is not shown yet.
+    void PageHidden(int nIndex);
     void PageChanged(int nIndex);
 
 protected:

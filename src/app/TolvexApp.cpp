@@ -1,17 +1,23 @@
 #include "app/TolvexApp.h"
 
+#include "app/DialogSizer.h"
 #include "app/MainFrame.h"
 #include "app/QuitSignalWatcher.h"
 #include "app/TabSheet.h"
 #include "app/TolvexView.h"
 #include "module/AddressList.h"
+#include "session/Session.h"
 #include "sim/PtySimulator.h"
 #include "uikit/AppPath.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMenu>
 #include <QTabBar>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -62,39 +68,62 @@ CTolvexApp::~CTolvexApp()
     ExitInstance();
 }
 
+bool CTolvexApp::LoadQtTranslations()
+{
+    auto pTranslator = std::make_unique<QTranslator>();
+    if (!pTranslator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    QCoreApplication::installTranslator(pTranslator.get());
+    m_pQtTranslator = std::move(pTranslator);
+    return true;
+}
+
 bool CTolvexApp::InitInstance(QString& strError)
 {
+    // Without Qt's translations its dialogs stay English; the tool works all the same.
+    LoadQtTranslations();
+    m_pDialogSizer = std::make_unique<CDialogSizer>();
+    qApp->installEventFilter(m_pDialogSizer.get());
     m_strProgramFolder = CAppPath::DataFolder();
     // Folders that exist already, or cannot be made, are no reason to stop.
     QDir().mkpath(m_strProgramFolder + QStringLiteral("数据文件"));
     QDir().mkpath(m_strProgramFolder + QStringLiteral("文本文件"));
 
-    QString strSimDevice;
+    m_pSession = std::make_unique<CSession>();
+    m_pSession->LoadSettings();
     if (m_options.m_bSimulate) {
         SimOptions simOptions;
         simOptions.m_arrAddresses = m_options.m_arrSimAddresses;
-        m_pSimulator = std::make_unique<CPtySimulator>(simOptions);
-        strSimDevice = m_pSimulator->Start();
-        if (strSimDevice.isEmpty()) {
-            strError = QStringLiteral("cannot start the simulator: ") + m_pSimulator->ErrorText();
-            m_pSimulator.reset();
+        if (!m_pSession->StartSimulator(simOptions, strError)) {
+            m_pSession.reset();
             return false;
         }
     }
 
-    m_pFrame = std::make_unique<CMainFrame>(new CTolvexView());
-    if (!strSimDevice.isEmpty())
-        m_pFrame->View()->SetSimulatedDevice(strSimDevice);
+    m_pView = new CTolvexView(*m_pSession);
+    m_pFrame = std::make_unique<CMainFrame>(m_pView, m_pView->Actions());
+    CMainFrame* pFrame = m_pFrame.get();
+    CTolvexView* pView = m_pView;
+    QObject::connect(pFrame, &CMainFrame::NewDocument, pView, &CTolvexView::OnInitialUpdate);
+    QObject::connect(pFrame, &CMainFrame::Closing, pView, &CTolvexView::StopWorkers);
+    QObject::connect(pFrame->FileMenu(), &QMenu::aboutToShow, pView,
+                     &CTolvexView::UpdateSaveCurveDataItem);
+    QObject::connect(pView, &CTolvexView::StatusTextChanged, pFrame, &CMainFrame::SetMessageText);
+    QObject::connect(pView, &CTolvexView::RecordingFileChanged, pFrame,
+                     &CMainFrame::SetRecordingFile);
+    QObject::connect(pView, &CTolvexView::BackgroundChanged, pFrame,
+                     &CMainFrame::SetMenuBackground);
     m_pFrame->OnNewDocument();
     m_pFrame->showMaximized();
 
-    if (!strSimDevice.isEmpty()) {
+    if (CPtySimulator* pSimulator = Simulator()) {
         QStringList arrAddresses;
         for (int nAddress : m_options.m_arrSimAddresses)
             arrAddresses.append(QString::number(nAddress));
         std::printf("tolvex: simulated modules %s on %s (COM%d)\n",
-                    qPrintable(arrAddresses.join(QLatin1Char(','))), qPrintable(strSimDevice),
-                    m_pFrame->View()->m_comSettings.m_nPort);
+                    qPrintable(arrAddresses.join(QLatin1Char(','))),
+                    qPrintable(pSimulator->SlavePath()), m_pSession->PortSettings().m_nPort);
         std::fflush(stdout);
     }
 
@@ -106,22 +135,30 @@ bool CTolvexApp::InitInstance(QString& strError)
     return true;
 }
 
+CPtySimulator* CTolvexApp::Simulator() const
+{
+    return m_pSession != nullptr ? m_pSession->Simulator() : nullptr;
+}
+
 void CTolvexApp::ExitInstance()
 {
     m_pQuitWatcher.reset();
     if (m_pFrame != nullptr) {
         m_pFrame->close();
         m_pFrame.reset();
+        m_pView = nullptr;
     }
-    if (m_pSimulator != nullptr) {
-        m_pSimulator->Stop();
-        m_pSimulator.reset();
+    m_pSession.reset();
+    m_pDialogSizer.reset();
+    if (m_pQtTranslator != nullptr) {
+        QCoreApplication::removeTranslator(m_pQtTranslator.get());
+        m_pQtTranslator.reset();
     }
 }
 
 void CTolvexApp::CycleTabs(int nTab)
 {
-    CTabSheet* pSheet = m_pFrame->View()->TabSheet();
+    CTabSheet* pSheet = m_pView->TabSheet();
     if (nTab >= pSheet->PageCount()) {
         m_pFrame->close();
         return;

@@ -6,9 +6,13 @@
 
 #include <memory>
 
+class CDialogSizer;
 class CMainFrame;
 class CPtySimulator;
 class CQuitSignalWatcher;
+class CSession;
+class CTolvexView;
+class QTranslator;
 
 // Starts the tool: the recording folders, the optional simulator, the main
 // window with its view. Keeps them for the whole run.
@@ -40,16 +44,26 @@ public:
     void ExitInstance();
 
     CMainFrame* MainFrame() const { return m_pFrame.get(); }
-    CPtySimulator* Simulator() const { return m_pSimulator.get(); }
+    CTolvexView* View() const { return m_pView; }
+    CSession* Session() const { return m_pSession.get(); }
+    CPtySimulator* Simulator() const;
     QString ProgramFolder() const { return m_strProgramFolder; }
+
+    // Qt's own texts (standard buttons, file and print dialogs) in the UI's
+    // language, Chinese. False when Qt's translations are not installed.
+    bool LoadQtTranslations();
 
 private:
     void CycleTabs(int nTab);
 
     Options m_options;
     QString m_strProgramFolder;
-    std::unique_ptr<CPtySimulator> m_pSimulator;
+    std::unique_ptr<QTranslator> m_pQtTranslator;
+    std::unique_ptr<CDialogSizer> m_pDialogSizer;
+    // The session outlives the window, whose pages work over it.
+    std::unique_ptr<CSession> m_pSession;
     std::unique_ptr<CMainFrame> m_pFrame;
+    CTolvexView* m_pView = nullptr;
     std::unique_ptr<CQuitSignalWatcher> m_pQuitWatcher;
 };
 

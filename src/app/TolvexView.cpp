@@ -1,7 +1,7 @@
 #include "app/TolvexView.h"
 
-#include "app/MainFrame.h"
 #include "app/TabSheet.h"
+#include "app/WindowContext.h"
 #include "curves/HistoryCoefDialog.h"
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
@@ -9,51 +9,83 @@
 #include "link/ComSettingDialog.h"
 #include "multi/32DisplayDialog.h"
 #include "params/ParamSettingsDialog.h"
+#include "session/Session.h"
 #include "settings/BackgroundColorFile.h"
 #include "terminal/ComAssistDialog.h"
 #include "terminal/RemoteDialog.h"
-#include "uikit/AppPath.h"
 
 #include <QAction>
 #include <QColorDialog>
 #include <QCoreApplication>
-#include <QMenuBar>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPageSetupDialog>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QThread>
+#include <QTabBar>
 #include <QVBoxLayout>
 
-CTolvexView::CTolvexView(const QString& strSettingsFile, QWidget* parent)
-    : QWidget(parent), m_pBusLink(std::make_unique<CBusLink>()),
-      m_comSettings(m_pBusLink->m_comSettings), m_pTabSheet(std::make_unique<CTabSheet>(this)),
-      m_pParamPage(std::make_unique<CParamSettingsDialog>(*this)),
-      m_pMultiPage(std::make_unique<C32DisplayDialog>(*this)),
-      m_pPlotPage(std::make_unique<CPlotDisplayDialog>(*this)),
-      m_pHistoryPage(std::make_unique<CHistoryDialog>(*this)),
-      m_pRemotePage(std::make_unique<CRemoteDialog>(*this)),
-      m_pTerminalPage(std::make_unique<CComAssistDialog>(*this)), m_settingsStore(strSettingsFile),
-      m_portMap(strSettingsFile), m_pHistoryCoefDialog(std::make_unique<CHistoryCoefDialog>(this))
+CTolvexView::CTolvexView(CSession& session, QWidget* parent)
+    : QWidget(parent), m_session(session),
+      m_pContext(std::make_unique<CWindowContext>(session, this)),
+      m_pTabSheet(std::make_unique<CTabSheet>(this)),
+      m_pParamPage(std::make_unique<CParamSettingsDialog>(*m_pContext)),
+      m_pMultiPage(std::make_unique<C32DisplayDialog>(*m_pContext)),
+      m_pPlotPage(std::make_unique<CPlotDisplayDialog>(*m_pContext)),
+      m_pHistoryPage(std::make_unique<CHistoryDialog>(*m_pContext)),
+      m_pRemotePage(std::make_unique<CRemoteDialog>(*m_pContext)),
+      m_pTerminalPage(std::make_unique<CComAssistDialog>(*m_pContext)),
+      m_pHistoryCoefDialog(std::make_unique<CHistoryCoefDialog>(this)),
+      m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pTabSheet.get());
-
-    m_pBusLink->SetDeviceResolver([this](int nPort) { return DeviceFor(nPort); });
-    m_pBusLink->SetOpenFailureReporter([this](const QString& strMessage) {
-        if (QThread::currentThread() == thread())
-            DoShowMessage(strMessage);
-        else
-            QMetaObject::invokeMethod(
-                this, [this, strMessage] { DoShowMessage(strMessage); }, Qt::QueuedConnection);
-    });
-    ReportPortLoss();
+    connect(m_pContext.get(), &CWindowContext::StatusTextChanged, this,
+            &CTolvexView::StatusTextChanged);
+    connect(m_pContext.get(), &CWindowContext::RecordingFileChanged, this,
+            &CTolvexView::RecordingFileChanged);
+    // What a page said is about that page: the next one starts with a clean pane.
+    connect(m_pTabSheet.get(), &CTabSheet::PageHidden, this,
+            [this] { emit StatusTextChanged(QString()); });
+    CreateActions();
 }
 
 CTolvexView::~CTolvexView()
 {
     StopWorkers();
-    m_pBusLink->SetOpenFailureReporter(nullptr);
+}
+
+void CTolvexView::CreateActions()
+{
+    auto add = [this](const QString& strText, void (CTolvexView::*pfnCommand)(),
+                      const QKeySequence& keys = QKeySequence()) {
+        auto* pAction = new QAction(strText, this);
+        pAction->setShortcut(keys);
+        connect(pAction, &QAction::triggered, this, pfnCommand);
+        return pAction;
+    };
+    m_actions.m_pOpen = add(QString(), &CTolvexView::OnOpen, QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_actions.m_pImportParams = add(QStringLiteral("导入参数(&I)"), &CTolvexView::OnImportParams);
+    m_actions.m_pExportParams = add(QStringLiteral("导出参数(&E)"), &CTolvexView::OnExportParams);
+    m_actions.m_pSaveCurveData = add(QStringLiteral("保存曲线数据"), &CTolvexView::OnSaveCurveData);
+    m_actions.m_pPrint =
+        add(QStringLiteral("打印"), &CTolvexView::OnPrint, QKeySequence(Qt::CTRL | Qt::Key_P));
+    m_actions.m_pPrintPreview = add(QString(), &CTolvexView::OnPrintPreview,
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    m_actions.m_pPrintSetup = add(QStringLiteral("打印设置(&R)..."), &CTolvexView::OnPrintSetup);
+    m_actions.m_pBackgroundColor = add(QStringLiteral("背景色"), &CTolvexView::OnBackgroundColor);
+    m_actions.m_pDefaultBackgroundColor =
+        add(QStringLiteral("默认背景色"), &CTolvexView::OnDefaultBackgroundColor);
+    m_actions.m_pComSettings = add(QStringLiteral("串口设置"), &CTolvexView::OnComSettings);
+    m_actions.m_pCurveParams = add(QStringLiteral("曲线参数"), &CTolvexView::OnCurveParams);
+    // Two panes, the tab row and the shown page: either key goes to the other.
+    m_actions.m_pNextPane = add(QString(), &CTolvexView::OnNextPane, QKeySequence(Qt::Key_F6));
+    m_actions.m_pPreviousPane =
+        add(QString(), &CTolvexView::OnNextPane, QKeySequence(Qt::SHIFT | Qt::Key_F6));
 }
 
 void CTolvexView::OnInitialUpdate()
@@ -63,10 +95,7 @@ void CTolvexView::OnInitialUpdate()
     m_bFirstUpdate = false;
     m_bReady = true;
 
-    m_settingsStore.Load(m_comSettings, m_plotSettings);
-    if (!m_strSimDevice.isEmpty())
-        m_nSimPort = m_comSettings.m_nPort;
-
+    SelectSimulatedModules();
     m_pTabSheet->AddTabPage(QStringLiteral("参数设置和标定"), m_pParamPage.get(), 130);
     m_pTabSheet->AddTabPage(QStringLiteral("多路数据显示"), m_pMultiPage.get(), 131);
     m_pTabSheet->AddTabPage(QStringLiteral("实时曲线"), m_pPlotPage.get(), 132);
@@ -83,45 +112,30 @@ void CTolvexView::OnInitialUpdate()
     ApplyBackground();
 }
 
-void CTolvexView::SetSimulatedDevice(const QString& strDevice)
+void CTolvexView::SelectSimulatedModules()
 {
-    m_strSimDevice = strDevice;
+    const QList<int> arrAddresses = m_session.SimulatedAddresses();
+    if (arrAddresses.isEmpty())
+        return;
+    m_pParamPage->SelectAddress(arrAddresses.first());
+    CircleSettings settings = m_pMultiPage->Settings();
+    settings.m_nMaxAddress = arrAddresses.last();
+    m_pMultiPage->ApplySettings(settings);
 }
 
-QString CTolvexView::DeviceFor(int nPort) const
+CPageContext& CTolvexView::Context() const
 {
-    if (!m_strSimDevice.isEmpty() && nPort == m_nSimPort)
-        return m_strSimDevice;
-    return m_portMap.DeviceFor(nPort);
-}
-
-void CTolvexView::DoSetStatusText(const QString& strText)
-{
-    if (auto* pFrame = qobject_cast<CMainFrame*>(window()))
-        pFrame->SetMessageText(strText);
+    return *m_pContext;
 }
 
 void CTolvexView::ApplyBackground()
 {
-    if (auto* pFrame = qobject_cast<CMainFrame*>(window())) {
-        // The style ignores a menu's palette, so the colour goes in as a style
-        // sheet; the highlighted item keeps the palette's highlight.
-        const QString strColor = m_brBackground.color().name();
-        pFrame->menuBar()->setStyleSheet(
-            QStringLiteral("QMenuBar { background-color: %1; }"
-                           "QMenuBar::item { background: transparent; }"
-                           "QMenuBar::item:selected { background: palette(highlight);"
-                           " color: palette(highlighted-text); }"
-                           "QMenu { background-color: %1; }"
-                           "QMenu::item:selected { background: palette(highlight);"
-                           " color: palette(highlighted-text); }"
-                           "QMenu::item:disabled { color: palette(mid); }")
-                .arg(strColor));
-    }
+    m_pContext->SetBackgroundBrush(m_brBackground);
     for (int i = 0; i < kPageCount; ++i)
         Page(i)->SetBackgroundBrush(m_brBackground);
     m_pTabSheet->SetTabBrush(m_brBackground);
     update();
+    emit BackgroundChanged(m_brBackground.color());
 }
 
 void CTolvexView::SetBackgroundColor(quint32 crBackground)
@@ -144,6 +158,20 @@ quint32 CTolvexView::RefFromColor(const QColor& color)
     return quint32(color.red()) | (quint32(color.green()) << 8) | (quint32(color.blue()) << 16);
 }
 
+void CTolvexView::OnOpen()
+{
+    if (m_pTabSheet->CurrentPage() != kTabHistory) {
+        // Elsewhere there is no document to open: the choice loads nothing.
+        QFileDialog::getOpenFileName(this);
+        return;
+    }
+    const QString strFile = QFileDialog::getOpenFileName(
+        this, QString(), m_pContext->ProgramDirectory() + QStringLiteral("数据文件"),
+        QStringLiteral("数据文件 (*.Dat *.dat);;所有文件 (*)"));
+    if (!strFile.isEmpty())
+        m_pHistoryPage->LoadFiles({strFile});
+}
+
 void CTolvexView::OnBackgroundColor()
 {
     QColorDialog dialog(Qt::black, this);
@@ -159,35 +187,23 @@ void CTolvexView::OnDefaultBackgroundColor()
 void CTolvexView::OnComSettings()
 {
     CComSettingDialog dialog(this);
-    dialog.SetComSettings(m_comSettings);
-    dialog.SetDeviceLookup([this](int nPort) { return DeviceFor(nPort); });
-    dialog.SetDevice(DeviceFor(m_comSettings.m_nPort));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    m_comSettings = dialog.GetComSettings();
-    const int nPort = m_comSettings.m_nPort;
-    const QString strDevice = dialog.Device();
-    const bool bSimulated = !m_strSimDevice.isEmpty() && nPort == m_nSimPort;
-    if (!bSimulated || strDevice != m_strSimDevice) {
-        // A device chosen for the simulated number replaces the simulator for this run.
-        if (bSimulated)
-            m_strSimDevice.clear();
-        m_portMap.SetDevice(nPort, strDevice);
-    }
-    m_pBusLink->OpenPort(m_comSettings);
-    m_settingsStore.SaveComSettings(m_comSettings);
+    dialog.SetComSettings(m_session.PortSettings());
+    dialog.SetDeviceLookup([this](int nPort) { return m_session.DeviceFor(nPort); });
+    dialog.SetDevice(m_session.DeviceFor(m_session.PortSettings().m_nPort));
+    if (dialog.exec() == QDialog::Accepted)
+        m_session.ChangePort(dialog.GetComSettings(), dialog.Device());
 }
 
 void CTolvexView::OnCurveParams()
 {
-    PlotSettings& s = m_plotSettings;
+    PlotSettings s = m_session.GetPlotSettings();
     m_pHistoryCoefDialog->SetValues(s.m_nRealTimeMax, s.m_nRealTimeMin, s.m_nRealTimeDivisions,
                                     s.m_nHistoryMax, s.m_nHistoryMin, s.m_nHistoryDivisions);
     if (m_pHistoryCoefDialog->exec() != QDialog::Accepted)
         return;
     m_pHistoryCoefDialog->GetValues(s.m_nRealTimeMax, s.m_nRealTimeMin, s.m_nRealTimeDivisions,
                                     s.m_nHistoryMax, s.m_nHistoryMin, s.m_nHistoryDivisions);
-    m_settingsStore.SavePlotSettings(m_plotSettings);
+    m_session.ChangePlotSettings(s);
     ApplyPlotRanges();
 }
 
@@ -206,16 +222,61 @@ void CTolvexView::OnSaveCurveData()
     QMessageBox::information(this, QCoreApplication::applicationName(), QStringLiteral("保存期"));
 }
 
-void CTolvexView::UpdateSaveCurveDataItem(QAction* pAction) const
+void CTolvexView::UpdateSaveCurveDataItem()
 {
     const bool bPlotShown = m_pTabSheet->CurrentPage() == kTabPlot;
+    QAction* pAction = m_actions.m_pSaveCurveData;
     pAction->setText(QStringLiteral("菜单测试"));
     pAction->setCheckable(true);
     pAction->setEnabled(bPlotShown);
     pAction->setChecked(bPlotShown);
 }
 
-bool CTolvexView::PrintCurrentPage(QPrinter* pPrinter)
+void CTolvexView::OnPrint()
+{
+    QPrintDialog dialog(m_pPrinter.get(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        PrintTo(m_pPrinter.get());
+}
+
+void CTolvexView::OnPrintPreview()
+{
+    QPrintPreviewDialog dialog(m_pPrinter.get(), this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* pPrinter) { PrintTo(pPrinter); });
+    // As large as the window, the page as wide as the preview.
+    dialog.resize(window()->size().expandedTo(dialog.sizeHint()));
+    if (auto* pPreview = dialog.findChild<QPrintPreviewWidget*>())
+        pPreview->fitToWidth();
+    dialog.exec();
+}
+
+void CTolvexView::OnPrintSetup()
+{
+    QPageSetupDialog dialog(m_pPrinter.get(), this);
+    dialog.exec();
+}
+
+void CTolvexView::OnNextPane()
+{
+    QTabBar* pTabs = m_pTabSheet->TabBar();
+    if (!pTabs->hasFocus()) {
+        pTabs->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    QWidget* pPage = m_pTabSheet->Page(m_pTabSheet->CurrentPage());
+    QWidget* pFirst = pPage ? pPage->nextInFocusChain() : nullptr;
+    while (pFirst && pFirst != pPage &&
+           !(pPage->isAncestorOf(pFirst) && pFirst->isVisible() && pFirst->isEnabled() &&
+             (pFirst->focusPolicy() & Qt::TabFocus)))
+        pFirst = pFirst->nextInFocusChain();
+    if (pFirst && pFirst != pPage)
+        pFirst->setFocus(Qt::TabFocusReason);
+    else if (pPage)
+        pPage->setFocus(Qt::OtherFocusReason);
+}
+
+bool CTolvexView::PrintTo(QPrinter* pPrinter)
 {
     QPainter painter;
     if (!painter.begin(pPrinter))
@@ -267,17 +328,7 @@ CTabPage* CTolvexView::Page(int nTab) const
 
 void CTolvexView::ApplyPlotRanges()
 {
-    const PlotSettings& s = m_plotSettings;
+    const PlotSettings& s = m_session.GetPlotSettings();
     m_pPlotPage->SetRange(s.m_nRealTimeMax, s.m_nRealTimeMin, s.m_nRealTimeDivisions);
     m_pHistoryPage->SetRange(s.m_nHistoryMax, s.m_nHistoryMin, s.m_nHistoryDivisions);
-}
-
-void CTolvexView::DoShowMessage(const QString& strText)
-{
-    QMessageBox::warning(this, QCoreApplication::applicationName(), strText);
-}
-
-QString CTolvexView::ProgramDirectory() const
-{
-    return CAppPath::DataFolder();
 }

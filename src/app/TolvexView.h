@@ -1,22 +1,17 @@
 #pragma once
 
-#include "settings/ComSettings.h"
-#include "settings/ParamsManager.h"
-#include "settings/PlotSettings.h"
-#include "settings/PortMap.h"
-#include "settings/SettingsStore.h"
-#include "uikit/PageContext.h"
+#include "app/ViewActions.h"
 
 #include <QBrush>
-#include <QByteArray>
 #include <QColor>
 #include <QString>
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 
-class CBusLink;
+class CSession;
+class CWindowContext;
+class CPageContext;
 class CTabSheet;
 class CTabPage;
 class CParamSettingsDialog;
@@ -26,14 +21,13 @@ class CHistoryDialog;
 class CRemoteDialog;
 class CComAssistDialog;
 class CHistoryCoefDialog;
-class QAction;
 class QPainter;
 class QPrinter;
 
-// The hub of the tool: owns the bus link, the tab sheet with the six pages, the
-// stored settings and the page background; carries out the view's menu
-// commands. Pages reach it only as their CPageContext.
-class CTolvexView : public QWidget, public CPageContext
+// The window's content: the tab sheet with the six pages over the session,
+// the page background, the view's menu commands and printing. It tells the
+// frame what to show by signals and knows nothing of it.
+class CTolvexView : public QWidget
 {
     Q_OBJECT
 public:
@@ -49,35 +43,27 @@ public:
         kTabRemote = 5
     };
 
-    explicit CTolvexView(const QString& strSettingsFile = CParamsManager::DefaultSettingsFile(),
-                         QWidget* parent = nullptr);
+    explicit CTolvexView(CSession& session, QWidget* parent = nullptr);
     ~CTolvexView() override;
 
     CTolvexView(const CTolvexView&) = delete;
     CTolvexView& operator=(const CTolvexView&) = delete;
 
-    // Runs on every new document; only the first one reads the settings,
-    // creates the pages and sets the background.
+    // Runs on every new document; only the first one creates the pages and
+    // sets the background.
     void OnInitialUpdate();
-    // Demo mode: the COM number in use once the settings are read is served by
-    // this device for this run; nothing of it is stored. Before the first update.
-    void SetSimulatedDevice(const QString& strDevice);
-    // The device COM<nPort> opens: the simulated one, else the stored map.
-    QString DeviceFor(int nPort) const;
 
-    // CPageContext
-    CBusLink& BusLink() override { return *m_pBusLink; }
-    PlotSettings GetPlotSettings() const override { return m_plotSettings; }
-    QBrush BackgroundBrush() const override { return m_brBackground; }
-    QString ProgramDirectory() const override;
+    const ViewActions& Actions() const { return m_actions; }
+    CPageContext& Context() const;
 
-    // Hands m_brBackground to the menus, the pages and the tab sheet.
-    void ApplyBackground();
+    quint32 BackgroundColor() const { return m_crBackground; }
+    QBrush BackgroundBrush() const { return m_brBackground; }
     void SetBackgroundColor(quint32 crBackground);
     static QColor ColorFromRef(quint32 cr);
     static quint32 RefFromColor(const QColor& color);
 
     // Menu commands.
+    void OnOpen();
     void OnBackgroundColor();
     void OnDefaultBackgroundColor();
     void OnComSettings();
@@ -85,12 +71,17 @@ public:
     void OnImportParams();
     void OnExportParams();
     void OnSaveCurveData();
-    // Before the menu holding the item shows.
-    void UpdateSaveCurveDataItem(QAction* pAction) const;
+    void OnPrint();
+    void OnPrintPreview();
+    void OnPrintSetup();
+    // F6 / Shift+F6: the focus moves between the tab row and the shown page.
+    void OnNextPane();
+    // Before the file menu shows.
+    void UpdateSaveCurveDataItem();
 
-    // Draws the shown page onto the printer's page, scaled to fit.
-    bool PrintCurrentPage(QPrinter* pPrinter);
-    void RenderCurrentPage(QPainter& painter, const QRect& rcTarget);
+    // Draws the shown page onto the printer's page, scaled to fit, without a dialog.
+    bool PrintTo(QPrinter* pPrinter);
+    QPrinter* Printer() const { return m_pPrinter.get(); }
 
     // Before the window goes: every page stops and joins its worker.
     void StopWorkers();
@@ -98,32 +89,31 @@ public:
     CTabSheet* TabSheet() const { return m_pTabSheet.get(); }
     CTabPage* Page(int nTab) const;
     CParamSettingsDialog* ParamPage() const { return m_pParamPage.get(); }
+    C32DisplayDialog* MultiPage() const { return m_pMultiPage.get(); }
     CPlotDisplayDialog* PlotPage() const { return m_pPlotPage.get(); }
     CHistoryDialog* HistoryPage() const { return m_pHistoryPage.get(); }
-    CHistoryCoefDialog* HistoryCoefDialog() const { return m_pHistoryCoefDialog.get(); }
     bool IsReady() const { return m_bReady; }
-    const CSettingsStore& SettingsStore() const { return m_settingsStore; }
-    const CPortMap& PortMap() const { return m_portMap; }
 
-protected:
-    // Pane 0 of the main window's status bar.
-    void DoSetStatusText(const QString& strText) override;
-    void DoShowMessage(const QString& strText) override;
+Q_SIGNALS:
+    // Pane 0 of the status bar.
+    void StatusTextChanged(const QString& strText);
+    // The file a page records into; empty when none.
+    void RecordingFileChanged(const QString& strFile);
+    // The page background changed; the menus follow it.
+    void BackgroundChanged(const QColor& color);
 
 private:
+    void CreateActions();
+    void ApplyBackground();
     void ApplyPlotRanges();
+    // A simulated run: the first simulated module is the current one and the
+    // patrol covers them all, for this run only.
+    void SelectSimulatedModules();
+    void RenderCurrentPage(QPainter& painter, const QRect& rcTarget);
 
-    // Declared first so it goes last: the pages are gone before the I/O thread stops.
-    std::unique_ptr<CBusLink> m_pBusLink;
-
-public:
-    // The port settings live in the link.
-    ComSettings& m_comSettings;
-    PlotSettings m_plotSettings;
-    quint32 m_crBackground = kDefaultBackground;
-    QBrush m_brBackground;
-
-private:
+    CSession& m_session;
+    // Made before the pages and gone after them.
+    std::unique_ptr<CWindowContext> m_pContext;
     std::unique_ptr<CTabSheet> m_pTabSheet;
     std::unique_ptr<CParamSettingsDialog> m_pParamPage;
     std::unique_ptr<C32DisplayDialog> m_pMultiPage;
@@ -131,11 +121,12 @@ private:
     std::unique_ptr<CHistoryDialog> m_pHistoryPage;
     std::unique_ptr<CRemoteDialog> m_pRemotePage;
     std::unique_ptr<CComAssistDialog> m_pTerminalPage;
-    CSettingsStore m_settingsStore;
-    CPortMap m_portMap;
     std::unique_ptr<CHistoryCoefDialog> m_pHistoryCoefDialog;
+    // Page set-up and print share one printer, so the set-up holds for the next print.
+    std::unique_ptr<QPrinter> m_pPrinter;
+    ViewActions m_actions;
+    quint32 m_crBackground = kDefaultBackground;
+    QBrush m_brBackground;
     bool m_bFirstUpdate = true;
     bool m_bReady = false;
-    QString m_strSimDevice;
-    int m_nSimPort = 0;
 };

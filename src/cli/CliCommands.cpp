@@ -52,7 +52,7 @@ int CCliCommands::Run(const QString& strCommand, const QStringList& arrArgs)
 
 int CCliCommands::Usage(const QString& strError)
 {
-    m_err << "tolvex-cli: " << strError << "\n" << CliOptions::Usage();
+    m_err << CliOptions::UsageErrorLine(strError);
     return kUsageError;
 }
 

@@ -150,6 +150,7 @@ QString CliOptions::Usage()
     return QStringLiteral(
         "usage: tolvex-cli [-v] [--port DEVICE | --com N | --simulate[=ADDRS]] [--baud N]\n"
         "                  [--parity N|O|E] [--data-bits 6|7|8] [--stop-bits 1|2] COMMAND ...\n"
+        "       tolvex-cli --version | --help\n"
         "\n"
         "Without a port option the bus settings stored by the main window are used.\n"
         "--simulate runs simulated modules (default 1,3,17) on a pseudo-terminal.\n"
@@ -176,6 +177,16 @@ QString CliOptions::Usage()
         "\n"
         "Addresses are 0..31. A number, negative ones too, is always a value; \"--\" ends the\n"
         "options. Exit status: 0 done, 1 a bus step failed, 2 nothing sent.\n");
+}
+
+QString CliOptions::UsageErrorLine(const QString& strError)
+{
+    return QStringLiteral("tolvex-cli: %1; see tolvex-cli --help\n").arg(strError);
+}
+
+QString CliOptions::VersionLine()
+{
+    return QStringLiteral("tolvex-cli " TOLVEX_VERSION ", built " __DATE__ " " __TIME__ "\n");
 }
 
 CCommandArgs::CCommandArgs(QStringList arrArgs)

@@ -35,6 +35,10 @@ struct CliOptions
     bool Parse(const QStringList& arrArgs, QString& strError);
 
     static QString Usage();
+    // A usage error as its one line on stderr: the problem, then where help is.
+    static QString UsageErrorLine(const QString& strError);
+    // "tolvex-cli VERSION, built DATE TIME".
+    static QString VersionLine();
 };
 
 // The arguments of one command, in any order after it. A number, negative

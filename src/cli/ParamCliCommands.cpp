@@ -91,7 +91,7 @@ CParamCliCommands::CParamCliCommands(CBusLink& link, QTextStream& out, QTextStre
 
 int CParamCliCommands::Usage(const QString& strError)
 {
-    m_err << "tolvex-cli: " << strError << "\n" << CliOptions::Usage();
+    m_err << CliOptions::UsageErrorLine(strError);
     return CCliCommands::kUsageError;
 }
 

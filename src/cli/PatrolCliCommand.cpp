@@ -111,7 +111,7 @@ CPatrolCliCommand::CPatrolCliCommand(CBusLink& link, QTextStream& out, QTextStre
 
 int CPatrolCliCommand::Usage(const QString& strError)
 {
-    m_err << "tolvex-cli: " << strError << "\n" << CliOptions::Usage();
+    m_err << CliOptions::UsageErrorLine(strError);
     return CCliCommands::kUsageError;
 }
 

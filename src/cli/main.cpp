@@ -1,9 +1,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
 #include "link/BusLink.h"
-#include "settings/PortMap.h"
-#include "settings/SettingsStore.h"
-#include "sim/PtySimulator.h"
+#include "session/Session.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -11,7 +9,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <memory>
 #include <mutex>
 
 namespace {
@@ -34,20 +31,24 @@ int main(int argc, char** argv)
         out << CliOptions::Usage();
         return 0;
     }
+    if (arrArgs.contains(QLatin1String("--version"))) {
+        out << CliOptions::VersionLine();
+        return 0;
+    }
     CliOptions options;
     QString strError;
     if (!options.Parse(arrArgs, strError)) {
-        err << "tolvex-cli: " << strError << "\n" << CliOptions::Usage();
+        err << CliOptions::UsageErrorLine(strError);
         return CCliCommands::kUsageError;
     }
     if (options.m_bVerbose)
         QLoggingCategory::setFilterRules(QStringLiteral("tolvex.link.debug=true"));
 
-    ComSettings settings; // 19200, E, 8, 1 unless stored or given
+    CSession session;
+    ComSettings& settings = session.PortSettings(); // 19200, E, 8, 1 unless stored or given
     if (options.m_source == CliOptions::PortSource::Stored) {
         // The bus settings the main window stored, read without writing anything back.
-        PlotSettings plotSettings;
-        CSettingsStore().LoadReadOnly(settings, plotSettings);
+        session.LoadSettingsReadOnly();
     }
     if (options.m_source == CliOptions::PortSource::ComNumber)
         settings.m_nPort = options.m_nCom;
@@ -56,27 +57,18 @@ int main(int argc, char** argv)
     settings.m_nDataBits = options.m_nDataBits.value_or(settings.m_nDataBits);
     settings.m_nStopBits = options.m_nStopBits.value_or(settings.m_nStopBits);
 
-    std::unique_ptr<CPtySimulator> pSimulator;
-    QString strDevice = options.m_strDevice;
+    if (options.m_source == CliOptions::PortSource::Device)
+        session.ServeForRun(options.m_strDevice);
     if (options.m_source == CliOptions::PortSource::Simulator) {
         SimOptions simOptions;
         simOptions.m_arrAddresses = options.m_arrSimAddresses;
-        pSimulator = std::make_unique<CPtySimulator>(simOptions);
-        strDevice = pSimulator->Start();
-        if (strDevice.isEmpty()) {
-            err << "tolvex-cli: cannot start the simulator: " << pSimulator->ErrorText() << "\n";
+        if (!session.StartSimulator(simOptions, strError)) {
+            err << "tolvex-cli: " << strError << "\n";
             return CCliCommands::kUsageError;
         }
     }
 
-    CBusLink link;
-    if (!strDevice.isEmpty()) {
-        link.SetDeviceResolver([strDevice](int) { return strDevice; });
-    } else {
-        const CPortMap portMap;
-        link.SetDeviceResolver([portMap](int nPort) { return portMap.DeviceFor(nPort); });
-    }
-    link.m_comSettings = settings;
+    CBusLink& link = session.BusLink();
     if (!link.OpenPort(settings)) {
         err << link.LastOpenFailure().Text() << "\n";
         return CCliCommands::kUsageError;

@@ -4,10 +4,13 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 
 CHistoryDialog::CHistoryDialog(CPageContext& context, QWidget* parent) : CCurvePage(context, parent)
@@ -18,6 +21,14 @@ CHistoryDialog::CHistoryDialog(CPageContext& context, QWidget* parent) : CCurveP
     m_plot.SetMode(CPlotCurve::History);
     m_plot.ShowStatistics(false);
     OnRangeChanged();
+
+    m_pHint = new QLabel(
+        QStringLiteral("将数据文件(.Dat)拖放到此处, 或在本页用 文件 > 打开 (Ctrl+O) 选择"),
+        &m_plot);
+    m_pHint->setStyleSheet(QStringLiteral("QLabel { color: black; background: transparent; }"));
+    m_pHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* pLayout = new QVBoxLayout(&m_plot);
+    pLayout->addWidget(m_pHint, 0, Qt::AlignCenter);
 }
 
 void CHistoryDialog::OnRangeChanged()
@@ -39,6 +50,10 @@ bool CHistoryDialog::Load(const QString& strFileName)
     m_plot.SetHistoryData(0, std::make_shared<const CHistoryData>(std::move(arrRecords)));
     SetZoom(m_nZoom);
     m_plot.update();
+    m_pHint->hide();
+    // Until the mouse moves over the plot and the pane shows values instead.
+    Context().SetStatusText(
+        QStringLiteral("%1: %2条记录").arg(QFileInfo(strFileName).fileName()).arg(m_nRecordCount));
     return true;
 }
 

@@ -6,6 +6,8 @@
 #include <QCursor>
 #include <QStringList>
 
+class QLabel;
+
 // The history curve page: a data file dropped on it is drawn as a curve that
 // the user drags through with the right button; the value under the cursor
 // goes to the status bar. The wheel zooms out by factors of 2, up to the
@@ -29,6 +31,8 @@ public:
     // Records per column; clamped to 1 .. the first power of 2 showing the whole file.
     void SetZoom(int nZoom);
     C2dPlot& Plot() { return m_plot; }
+    // The line on the empty plot that says how to load a file; hidden once one is.
+    QLabel* Hint() const { return m_pHint; }
 
 protected:
     void OnRangeChanged() override;
@@ -44,6 +48,7 @@ private:
     void ShowValueAt(int nX);
 
     C2dPlot m_plot;
+    QLabel* m_pHint;
     QString m_strFileName;
     qint64 m_nRecordCount = 0;
     qint64 m_nStart = 0;

@@ -3,6 +3,8 @@
 #include "link/MeasuredValuePoll.h"
 #include "module/ModuleCommand.h"
 
+#include <QFileInfo>
+
 #include <cstdio>
 
 CPlotDisplayDialog::CPlotDisplayDialog(CPageContext& context, QWidget* parent)
@@ -91,6 +93,7 @@ void CPlotDisplayDialog::Run()
         m_strTextPath = recording.TextPath();
     }
     ReportWriteFailure(recording.TakeFailureToReport());
+    Context().SetRecordingFile(recording.DataPath());
     CMeasuredValuePoll poll(Context().BusLink(), m_worker);
     poll.SetTimeout(kTimeoutMs);
     poll.Run(nAddress, 0, [&](CMeasuredValuePoll::Outcome outcome, qint32 nValue) {
@@ -104,6 +107,9 @@ void CPlotDisplayDialog::Run()
         ReportWriteFailure(recording.TakeFailureToReport());
     });
     recording.Close();
+    Context().SetRecordingFile(QString());
+    Context().SetStatusText(
+        QStringLiteral("已停止记录: %1").arg(QFileInfo(recording.DataPath()).fileName()));
 }
 
 void CPlotDisplayDialog::ReportWriteFailure(int nError)

@@ -110,16 +110,6 @@ void CBusLink::OnTerminalData(const QByteArray& data)
         receiver(data);
 }
 
-QByteArray CBusLink::SettingsText(const ComSettings& settings)
-{
-    return QStringLiteral("%1,%2,%3,%4")
-        .arg(settings.m_nBaud)
-        .arg(QLatin1Char(settings.ParityLetter()))
-        .arg(settings.m_nDataBits)
-        .arg(settings.m_nStopBits)
-        .toLatin1();
-}
-
 bool CBusLink::OpenPort(const ComSettings& settings)
 {
     const QString strDevice = DeviceForPort(settings.m_nPort);

@@ -80,9 +80,6 @@ public:
     // The device the port was last opened on.
     QString OpenDevice() const;
 
-    // "%d,%c,%d,%d": baud, parity letter, data bits, stop bits.
-    static QByteArray SettingsText(const ComSettings& settings);
-
     // Transactions: each sends one command and waits for its reply. The
     // exchange in flight fails at once when the port closes or the device goes
     // away; on a port that is closed already Query and Command send nothing and

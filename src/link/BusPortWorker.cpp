@@ -1,6 +1,5 @@
 #include "link/BusPortWorker.h"
 
-#include "link/BusLink.h"
 #include "link/LinkLog.h"
 #include "link/PortOpenFailure.h"
 
@@ -127,7 +126,7 @@ bool CBusPortWorker::Open(const QString& strDevice, const ComSettings& settings,
     }
     m_pPort->clearError();
     qCDebug(lcLink, "opened %s at %s", qUtf8Printable(strDevice),
-            CBusLink::SettingsText(settings).constData());
+            settings.SettingsText().constData());
     // Start with an empty receive buffer.
     DropInput("on open");
     m_bOpen.store(true);

@@ -19,6 +19,8 @@ constexpr int kDataBitsCount = 3;
 constexpr int kFirstStopBits = 1;
 constexpr int kStopBitsCount = 2;
 constexpr char kParities[] = {'N', 'O', 'E'};
+// "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP3B-if00-port0" and a little more.
+constexpr int kDeviceNameChars = 64;
 
 // -1 (no selection) when nValue - nFirst is not an entry of a list of nCount.
 int EntryIndex(int nValue, int nFirst, int nCount)
@@ -70,6 +72,11 @@ CComSettingDialog::CComSettingDialog(QWidget* parent)
     // Enter in the device box means OK, not "add this text to the list".
     m_pUi->comboDevice->setInsertPolicy(QComboBox::NoInsert);
     m_pUi->comboDevice->addItems(DetectedDevices());
+    // Wide enough for a whole /dev/serial/by-id name; the tooltip holds it anyway.
+    m_pUi->comboDevice->setMinimumContentsLength(kDeviceNameChars);
+    m_pUi->comboDevice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    connect(m_pUi->comboDevice, &QComboBox::editTextChanged, m_pUi->comboDevice,
+            &QWidget::setToolTip);
 
     connect(m_pUi->comboPort, &QComboBox::activated, this, &CComSettingDialog::OnPortActivated);
     connect(m_pUi->comboPort, &QComboBox::currentIndexChanged, this,

@@ -233,10 +233,15 @@ void C32DisplayDialog::OnSaveClicked()
         m_pUi->buttonSave->setText(QString::fromUtf8(kStopSaveCaption));
         // The working folder by relative names: its own name may not be valid UTF-8.
         m_recorder.Start(QString(), m_settings.m_nMaxAddress);
+        Context().SetRecordingFile(m_recorder.FilePath(0));
     } else {
         m_bSaving = false;
         m_pUi->buttonSave->setText(QString::fromUtf8(kSaveCaption));
         m_recorder.Stop();
+        Context().SetRecordingFile(QString());
+        Context().SetStatusText(
+            QStringLiteral("已停止记录: %1 … %2")
+                .arg(m_recorder.FilePath(0), m_recorder.FilePath(m_settings.m_nMaxAddress)));
     }
 }
 

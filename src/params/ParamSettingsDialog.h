@@ -29,6 +29,8 @@ public:
     explicit CParamSettingsDialog(CPageContext& context, QWidget* parent = nullptr);
     ~CParamSettingsDialog() override;
 
+    // The address the page works on, as a click on its cell picks it, without a read.
+    void SelectAddress(int nAddress) { Select(nAddress); }
     // The menu commands "导入参数(&I)" and "导出参数(&E)" land here: each asks
     // for a file, then imports or exports it.
     void ImportParams();

@@ -17,6 +17,13 @@ struct ComSettings
 
     char ParityLetter() const { return static_cast<char>(m_nParity & 0xFF); }
 
+    // "%d,%c,%d,%d": baud, parity letter, data bits, stop bits.
+    QByteArray SettingsText() const
+    {
+        return QByteArray::number(m_nBaud) + ',' + ParityLetter() + ',' +
+               QByteArray::number(m_nDataBits) + ',' + QByteArray::number(m_nStopBits);
+    }
+
     QByteArray ToBytes() const
     {
         QByteArray bytes(kSize, '\0');

@@ -20,6 +20,16 @@ void CPageContext::SetStatusText(const QString& strText)
         CPostedCall::Post(m_pUiAnchor.get(), [this, strText] { DoSetStatusText(strText); });
 }
 
+void CPageContext::SetRecordingFile(const QString& strFile)
+{
+    if (QThread::currentThread() == m_pUiAnchor->thread())
+        DoSetRecordingFile(strFile);
+    else
+        QMetaObject::invokeMethod(
+            m_pUiAnchor.get(), [this, strFile] { DoSetRecordingFile(strFile); },
+            Qt::QueuedConnection);
+}
+
 void CPageContext::ReportPortLoss()
 {
     QObject::connect(

@@ -53,6 +53,9 @@ public:
 
     // Pane 0 of the status bar. Any thread: off the UI thread it is queued.
     void SetStatusText(const QString& strText);
+    // The status bar's field naming the file a page is recording into; empty
+    // when none. Any thread, as SetStatusText.
+    void SetRecordingFile(const QString& strFile);
 
     virtual PlotSettings GetPlotSettings() const = 0;
     virtual QBrush BackgroundBrush() const = 0;
@@ -71,8 +74,10 @@ protected:
     // status bar and in a box, whichever page is shown.
     void ReportPortLoss();
 
-    // Both run on the UI thread only.
+    // These run on the UI thread only.
     virtual void DoSetStatusText(const QString& strText) = 0;
+    // A window without the field ignores it.
+    virtual void DoSetRecordingFile(const QString& strFile) { Q_UNUSED(strFile); }
     virtual void DoShowMessage(const QString& strText) = 0;
 
 private:

@@ -1,12 +1,12 @@
-#include "app/MainFrame.h"
-#include "app/TabSheet.h"
-#include "app/TolvexApp.h"
-#include "app/TolvexView.h"
+#include "AppRig.h"
+#include "app/DialogSizer.h"
 #include "curves/HistoryCoefDialog.h"
 #include "curves/HistoryDialog.h"
 #include "curves/PlotDisplayDialog.h"
 #include "link/BusLink.h"
 #include "link/ComSettingDialog.h"
+#include "recording/WeightRecord.h"
+#include "session/Session.h"
 #include "settings/BackgroundColorFile.h"
 #include "settings/ParamsManager.h"
 #include "settings/PortMap.h"
@@ -14,49 +14,28 @@
 #include "sim/PtySimulator.h"
 #include "uikit/TabPage.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTabBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QToolBar>
 
-#include <functional>
-#include <memory>
-
 namespace {
-
-// Runs fnAct on the next modal dialog of type T once it is up.
-template <typename T> void OnNextModal(std::function<void(T*)> fnAct)
-{
-    auto* pTimer = new QTimer(qApp);
-    pTimer->setInterval(20);
-    QObject::connect(pTimer, &QTimer::timeout, qApp, [pTimer, fnAct] {
-        if (auto* pDialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            pTimer->stop();
-            pTimer->deleteLater();
-            fnAct(pDialog);
-        }
-    });
-    pTimer->start();
-}
 
 QByteArray ReadStored(const QString& strFile, const char* pszName, int nLen)
 {
@@ -98,9 +77,7 @@ private slots:
     void init();
     void cleanup();
 
-    void firstStartWritesDefaults();
-    void wrongSizedComSettingsIsReplacedAndPlotSettingsKept();
-    void settingsOfWrongTypeFallBackToDefaults();
+    void startReadsTheSettingsAndOpensTheSimulatedBus();
     void unreadableSettingsFileStillStarts();
     void secondNewDocumentCreatesNothingTwice();
     void titleStaysFixed();
@@ -109,26 +86,31 @@ private slots:
     void tabsSwitchByClickAndKeyboard();
     void seventeenthPageIsRefused();
     void printsShownPageToPdf();
+    void printPreviewOpensAtWindowSizeFittedToWidth();
     void backgroundColourCommandsWriteParamSdt();
     void backgroundColourIsReadAtStart_data();
     void backgroundColourIsReadAtStart();
     void comSettingsDialogStoresSettingsAndDevice();
-    void simulatedDeviceIsNotStored();
     void curveParamsAreStoredAndApplied();
-    void statusTextGoesToPaneZero();
+    void statusTextGoesToPaneZeroAndClearsWithThePage();
+    void openOnTheHistoryTabLoadsADataFile();
     void menusHoldTheirItems();
     void aboutBoxShowsVersionAndBuildTime();
+    void qtDialogsSpeakChinese();
     void toolbarTextsReadOnTheBand();
     void backgroundColourReachesMenus();
+    void disabledMenuItemsStayReadable_data();
+    void disabledMenuItemsStayReadable();
     void longTabTitlesAreCutNotScrolled();
     void editKeysActOnTheFocusedField();
     void f6MovesBetweenTabRowAndPage();
     void ctrlSSavesAnEmptyDocument();
 
 private:
-    void Start();
-    CTolvexView* View() const { return m_pApp->MainFrame()->View(); }
+    void Start(int nTab = 0);
+    CTolvexView* View() const { return m_pApp->View(); }
     CMainFrame* Frame() const { return m_pApp->MainFrame(); }
+    CSession& Session() const { return *m_pApp->Session(); }
     QList<int> PageRanges() const
     {
         const CPlotDisplayDialog* pPlot = View()->PlotPage();
@@ -137,54 +119,58 @@ private:
                 pHistory->MaxY(), pHistory->MinY(), pHistory->DivY()};
     }
 
-    std::unique_ptr<QTemporaryDir> m_pDir;
-    QString m_strOldCwd;
+    std::unique_ptr<CTempSettings> m_pDir;
     QString m_strSettingsFile;
     std::unique_ptr<CTolvexApp> m_pApp;
 };
 
 void AppTest::init()
 {
-    m_pDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_pDir->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pDir->filePath(QStringLiteral("config"))));
-    m_strOldCwd = QDir::currentPath();
-    QDir::setCurrent(m_pDir->path());
+    m_pDir = std::make_unique<CTempSettings>();
+    QVERIFY(m_pDir->IsValid());
     m_strSettingsFile = CParamsManager::DefaultSettingsFile();
-    QVERIFY(m_strSettingsFile.startsWith(m_pDir->path()));
+    QCOMPARE(m_strSettingsFile, m_pDir->SettingsFile());
 }
 
 void AppTest::cleanup()
 {
     m_pApp.reset();
-    QDir::setCurrent(m_strOldCwd);
     m_pDir.reset();
 }
 
-void AppTest::Start()
+void AppTest::Start(int nTab)
 {
     // The first page opens the bus when it shows: on a simulated bus, so that
     // no test depends on the machine's serial ports.
-    CTolvexApp::Options options;
-    options.m_bSimulate = true;
-    m_pApp = std::make_unique<CTolvexApp>(options);
     QString strError;
-    QVERIFY2(m_pApp->InitInstance(strError), qPrintable(strError));
-    QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+    m_pApp = StartOnTab(nTab, strError);
+    QVERIFY2(m_pApp, qPrintable(strError));
 }
 
-void AppTest::firstStartWritesDefaults()
+void AppTest::startReadsTheSettingsAndOpensTheSimulatedBus()
 {
-    QVERIFY(!QFile::exists(m_strSettingsFile));
+    // How the store reads and repairs the records is the settings test's; here
+    // the window starts from what is stored and hands it to the pages.
+    PlotSettings stored;
+    stored.m_nRealTimeMax = 500;
+    stored.m_nRealTimeMin = -7;
+    stored.m_nRealTimeDivisions = 9;
+    stored.m_nHistoryMax = 42;
+    stored.m_nHistoryMin = 41;
+    stored.m_nHistoryDivisions = 1;
+    WriteStored(m_strSettingsFile, "PlotSettings", stored.ToBytes());
+    WriteStored(m_strSettingsFile, "ComSettings", QByteArray(24, '\x05'));
     Start();
 
+    // A record that could not be read is written back with its default.
     QCOMPARE(ReadStored(m_strSettingsFile, "ComSettings", 20), ComSettings().ToBytes());
-    QCOMPARE(ReadStored(m_strSettingsFile, "PlotSettings", 24), PlotSettings().ToBytes());
+    QCOMPARE(Session().GetPlotSettings(), stored);
+    QCOMPARE(PageRanges(), RangesOf(stored));
     QCOMPARE(View()->TabSheet()->CurrentPage(), 0);
     QVERIFY(View()->Page(0)->isVisible());
     // The parameter page needs the bus and opens it when it is shown.
-    QVERIFY(View()->IsPortOpen());
-    QCOMPARE(View()->BusLink().OpenDevice(), m_pApp->Simulator()->SlavePath());
+    QVERIFY(View()->Context().IsPortOpen());
+    QCOMPARE(Session().BusLink().OpenDevice(), m_pApp->Simulator()->SlavePath());
     QVERIFY(QFileInfo(m_pApp->ProgramFolder() + QStringLiteral("数据文件")).isDir());
     QVERIFY(QFileInfo(m_pApp->ProgramFolder() + QStringLiteral("文本文件")).isDir());
 
@@ -194,58 +180,20 @@ void AppTest::firstStartWritesDefaults()
     QVERIFY(View()->IsReady());
 }
 
-void AppTest::wrongSizedComSettingsIsReplacedAndPlotSettingsKept()
-{
-    WriteStored(m_strSettingsFile, "ComSettings", QByteArray(24, '\x05'));
-    PlotSettings stored;
-    stored.m_nRealTimeMax = 500;
-    stored.m_nRealTimeMin = -7;
-    stored.m_nRealTimeDivisions = 9;
-    stored.m_nHistoryMax = 42;
-    stored.m_nHistoryMin = 41;
-    stored.m_nHistoryDivisions = 1;
-    WriteStored(m_strSettingsFile, "PlotSettings", stored.ToBytes());
-
-    Start();
-    QCOMPARE(View()->m_comSettings, ComSettings());
-    QCOMPARE(ReadStored(m_strSettingsFile, "ComSettings", 20), ComSettings().ToBytes());
-    QCOMPARE(View()->m_plotSettings, stored);
-    QCOMPARE(ReadStored(m_strSettingsFile, "PlotSettings", 24), stored.ToBytes());
-    QCOMPARE(PageRanges(), RangesOf(stored));
-}
-
-void AppTest::settingsOfWrongTypeFallBackToDefaults()
-{
-    QDir().mkpath(QFileInfo(m_strSettingsFile).path());
-    {
-        QSettings settings(m_strSettingsFile, QSettings::IniFormat);
-        settings.setValue(QStringLiteral("Params/ComSettings"), 12345);
-        settings.setValue(QStringLiteral("Params/PlotSettings"), QStringLiteral("not bytes"));
-        settings.setValue(QStringLiteral("PortMap/COM7"), QStringLiteral("/dev/ttyUSB3"));
-    }
-    Start();
-    QCOMPARE(View()->m_comSettings, ComSettings());
-    QCOMPARE(View()->m_plotSettings, PlotSettings());
-    QCOMPARE(ReadStored(m_strSettingsFile, "ComSettings", 20), ComSettings().ToBytes());
-    QCOMPARE(ReadStored(m_strSettingsFile, "PlotSettings", 24), PlotSettings().ToBytes());
-    // Other settings survive the rewrite.
-    QCOMPARE(View()->PortMap().DeviceFor(7), QStringLiteral("/dev/ttyUSB3"));
-}
-
 void AppTest::unreadableSettingsFileStillStarts()
 {
     // A folder where the file should be: nothing can be read or written.
     QVERIFY(QDir().mkpath(m_strSettingsFile));
     Start();
-    QCOMPARE(View()->m_comSettings, ComSettings());
-    QCOMPARE(View()->m_plotSettings, PlotSettings());
+    QCOMPARE(Session().PortSettings(), ComSettings());
+    QCOMPARE(Session().GetPlotSettings(), PlotSettings());
     QCOMPARE(View()->TabSheet()->PageCount(), 6);
     QVERIFY(View()->Page(0)->isVisible());
     QVERIFY(QFileInfo(m_strSettingsFile).isDir());
 
     OnNextModal<CHistoryCoefDialog>([](CHistoryCoefDialog* pDialog) { pDialog->accept(); });
     View()->OnCurveParams();
-    QCOMPARE(View()->m_plotSettings, PlotSettings());
+    QCOMPARE(Session().GetPlotSettings(), PlotSettings());
 }
 
 void AppTest::secondNewDocumentCreatesNothingTwice()
@@ -280,7 +228,7 @@ void AppTest::titleStaysFixed()
     QCOMPARE(Frame()->windowTitle(), strTitle);
     Frame()->OnNewDocument();
     QCOMPARE(Frame()->windowTitle(), strTitle);
-    Frame()->setWindowFilePath(m_pDir->filePath(QStringLiteral("a.doc")));
+    Frame()->setWindowFilePath(m_pDir->FilePath(QStringLiteral("a.doc")));
     QCOMPARE(Frame()->windowTitle(), strTitle);
 }
 
@@ -386,11 +334,11 @@ void AppTest::printsShownPageToPdf()
 {
     Start();
     View()->TabSheet()->TabBar()->setCurrentIndex(5);
-    const QString strPdf = m_pDir->filePath(QStringLiteral("page.pdf"));
+    const QString strPdf = m_pDir->FilePath(QStringLiteral("page.pdf"));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(strPdf);
-    QVERIFY(Frame()->PrintTo(&printer));
+    QVERIFY(View()->PrintTo(&printer));
     const QByteArray pdf = ReadFile(strPdf);
     QVERIFY(pdf.startsWith("%PDF"));
     QVERIFY(pdf.size() > 500);
@@ -398,14 +346,30 @@ void AppTest::printsShownPageToPdf()
     // Printing to a place that cannot be written fails instead of crashing.
     QPrinter badPrinter(QPrinter::HighResolution);
     badPrinter.setOutputFormat(QPrinter::PdfFormat);
-    badPrinter.setOutputFileName(m_pDir->filePath(QStringLiteral("no/such/dir/page.pdf")));
-    QVERIFY(!Frame()->PrintTo(&badPrinter));
+    badPrinter.setOutputFileName(m_pDir->FilePath(QStringLiteral("no/such/dir/page.pdf")));
+    QVERIFY(!View()->PrintTo(&badPrinter));
+}
+
+void AppTest::printPreviewOpensAtWindowSizeFittedToWidth()
+{
+    Start();
+    QSize szPreview;
+    QPrintPreviewWidget::ZoomMode zoomMode = QPrintPreviewWidget::CustomZoom;
+    OnNextModal<QPrintPreviewDialog>([&](QPrintPreviewDialog* pDialog) {
+        szPreview = pDialog->size();
+        zoomMode = pDialog->findChild<QPrintPreviewWidget*>()->zoomMode();
+        pDialog->reject();
+    });
+    QTest::keyClick(Frame(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(szPreview.width() >= Frame()->width());
+    QVERIFY(szPreview.height() >= Frame()->height());
+    QCOMPARE(zoomMode, QPrintPreviewWidget::FitToWidth);
 }
 
 void AppTest::backgroundColourCommandsWriteParamSdt()
 {
     Start();
-    const QString strSdt = m_pDir->filePath(QStringLiteral("Param.sdt"));
+    const QString strSdt = m_pDir->FilePath(QStringLiteral("Param.sdt"));
     QVERIFY(!QFile::exists(strSdt));
 
     OnNextModal<QColorDialog>([](QColorDialog* pDialog) {
@@ -415,7 +379,7 @@ void AppTest::backgroundColourCommandsWriteParamSdt()
     });
     View()->OnBackgroundColor();
     QCOMPARE(ReadFile(strSdt), QByteArray("\x12\x34\x56\x00", 4));
-    QCOMPARE(View()->m_crBackground, 0x563412u);
+    QCOMPARE(View()->BackgroundColor(), 0x563412u);
     for (int i = 0; i < 6; ++i)
         QCOMPARE(View()->Page(i)->palette().color(QPalette::Window), QColor(0x12, 0x34, 0x56));
     QCOMPARE(View()->TabSheet()->palette().color(QPalette::Window), QColor(0x12, 0x34, 0x56));
@@ -448,12 +412,12 @@ void AppTest::backgroundColourIsReadAtStart()
     QFETCH(bool, bMakeFile);
     QFETCH(QColor, expected);
     if (bMakeFile) {
-        QFile file(m_pDir->filePath(QStringLiteral("Param.sdt")));
+        QFile file(m_pDir->FilePath(QStringLiteral("Param.sdt")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
     Start();
-    QCOMPARE(View()->m_brBackground.color(), expected);
+    QCOMPARE(View()->BackgroundBrush().color(), expected);
     QCOMPARE(View()->Page(0)->palette().color(QPalette::Window), expected);
     QCOMPARE(View()->Page(5)->BackgroundBrush().color(), expected);
 }
@@ -461,7 +425,7 @@ void AppTest::backgroundColourIsReadAtStart()
 void AppTest::comSettingsDialogStoresSettingsAndDevice()
 {
     Start();
-    const QString strDevice = m_pDir->filePath(QStringLiteral("no-such-tty"));
+    const QString strDevice = m_pDir->FilePath(QStringLiteral("no-such-tty"));
     OnNextModal<CComSettingDialog>([strDevice](CComSettingDialog* pDialog) {
         auto* pPort = pDialog->findChild<QComboBox*>(QStringLiteral("comboPort"));
         auto* pBaud = pDialog->findChild<QComboBox*>(QStringLiteral("comboBaud"));
@@ -470,20 +434,27 @@ void AppTest::comSettingsDialogStoresSettingsAndDevice()
         pBaud->setCurrentText(QStringLiteral("921600"));
         auto* pDevice = pDialog->findChild<QComboBox*>(QStringLiteral("comboDevice"));
         QVERIFY(pDevice);
+        // A long by-id name fits the box, and its tooltip holds it whole.
+        const QString strById =
+            QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP3B-if00-port0");
+        pDevice->setEditText(strById);
+        QVERIFY(pDevice->lineEdit()->width() >=
+                pDevice->lineEdit()->fontMetrics().horizontalAdvance(strById));
+        QCOMPARE(pDevice->toolTip(), strById);
         pDevice->setEditText(strDevice);
         pDialog->accept();
     });
     QTest::mouseClick(Frame()->ToolBar()->widgetForAction(Frame()->ComSettingsAction()),
                       Qt::LeftButton);
-    QTRY_COMPARE(View()->m_comSettings.m_nPort, 12);
+    QTRY_COMPARE(Session().PortSettings().m_nPort, 12);
 
-    QCOMPARE(View()->m_comSettings.m_nBaud, 921600);
+    QCOMPARE(Session().PortSettings().m_nBaud, 921600);
     ComSettings stored;
     QVERIFY(stored.FromBytes(ReadStored(m_strSettingsFile, "ComSettings", 20)));
-    QCOMPARE(stored, View()->m_comSettings);
+    QCOMPARE(stored, Session().PortSettings());
     QCOMPARE(CPortMap(m_strSettingsFile).DeviceFor(12), strDevice);
     // The reopen failed quietly: no box came up and the port is closed.
-    QVERIFY(!View()->IsPortOpen());
+    QVERIFY(!View()->Context().IsPortOpen());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
 
     // Cancel changes nothing.
@@ -492,29 +463,9 @@ void AppTest::comSettingsDialogStoresSettingsAndDevice()
         pDialog->reject();
     });
     View()->OnComSettings();
-    QCOMPARE(View()->m_comSettings.m_nPort, 12);
+    QCOMPARE(Session().PortSettings().m_nPort, 12);
     QVERIFY(stored.FromBytes(ReadStored(m_strSettingsFile, "ComSettings", 20)));
     QCOMPARE(stored.m_nPort, 12);
-}
-
-void AppTest::simulatedDeviceIsNotStored()
-{
-    auto pView = new CTolvexView(m_strSettingsFile);
-    CMainFrame frame(pView);
-    const QString strSim = m_pDir->filePath(QStringLiteral("sim-tty"));
-    pView->SetSimulatedDevice(strSim);
-    frame.OnNewDocument();
-    QCOMPARE(pView->DeviceFor(1), strSim);
-    QCOMPARE(pView->BusLink().DeviceForPort(1), strSim);
-    QCOMPARE(pView->DeviceFor(2), QString());
-
-    OnNextModal<CComSettingDialog>([strSim](CComSettingDialog* pDialog) {
-        QCOMPARE(pDialog->Device(), strSim);
-        pDialog->accept();
-    });
-    pView->OnComSettings();
-    QCOMPARE(CPortMap(m_strSettingsFile).DeviceFor(1), QString());
-    QCOMPARE(pView->DeviceFor(1), strSim);
 }
 
 void AppTest::curveParamsAreStoredAndApplied()
@@ -542,25 +493,80 @@ void AppTest::curveParamsAreStoredAndApplied()
     expected.m_nHistoryMax = 50;
     expected.m_nHistoryMin = 50;
     expected.m_nHistoryDivisions = 100;
-    QCOMPARE(View()->m_plotSettings, expected);
+    QCOMPARE(Session().GetPlotSettings(), expected);
     QCOMPARE(ReadStored(m_strSettingsFile, "PlotSettings", 24), expected.ToBytes());
     QCOMPARE(PageRanges(), RangesOf(expected));
 
     OnNextModal<CHistoryCoefDialog>([](CHistoryCoefDialog* pDialog) { pDialog->reject(); });
     View()->OnCurveParams();
-    QCOMPARE(View()->m_plotSettings, expected);
+    QCOMPARE(Session().GetPlotSettings(), expected);
 }
 
-void AppTest::statusTextGoesToPaneZero()
+void AppTest::statusTextGoesToPaneZeroAndClearsWithThePage()
 {
     Start();
     QCOMPARE(Frame()->MessageText(), QStringLiteral("就绪"));
-    View()->SetStatusText(QStringLiteral("文件已打开"));
+    View()->Context().SetStatusText(QStringLiteral("文件已打开"));
     QCOMPARE(Frame()->MessageText(), QStringLiteral("文件已打开"));
-    // A view outside a frame has no status bar: nothing happens.
-    CTolvexView loose(m_strSettingsFile);
-    loose.SetStatusText(QStringLiteral("x"));
-    QCOMPARE(Frame()->MessageText(), QStringLiteral("文件已打开"));
+    // What one page said is gone when another one shows.
+    QTabBar* pBar = View()->TabSheet()->TabBar();
+    QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(CTolvexView::kTabRemote).center());
+    QCOMPARE(Frame()->MessageText(), QString());
+
+    View()->Context().SetRecordingFile(QStringLiteral("/a/b/20241_2_3_4.Dat"));
+    QCOMPARE(Frame()->RecordingText(), QStringLiteral("正在记录: 20241_2_3_4.Dat"));
+    View()->Context().SetRecordingFile(QString());
+    QCOMPARE(Frame()->RecordingText(), QString());
+}
+
+void AppTest::openOnTheHistoryTabLoadsADataFile()
+{
+    Start(CTolvexView::kTabHistory);
+    const QString strFolder = m_pApp->ProgramFolder() + QStringLiteral("数据文件");
+    const QString strFile = strFolder + QStringLiteral("/opened.Dat");
+    {
+        QFile file(strFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 5; ++i) {
+            char record[WeightRecord::kSize];
+            WeightRecord::Make(100 + i, 1700000000000LL + i * 50).ToBytes(record);
+            file.write(record, sizeof record);
+        }
+    }
+    QString strDir;
+    QStringList arrFilters;
+    QSize szDialog;
+    OnNextModal<QFileDialog>([&](QFileDialog* pDialog) {
+        strDir = pDialog->directory().absolutePath();
+        arrFilters = pDialog->nameFilters();
+        szDialog = pDialog->size();
+        pDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(strFile);
+        QMetaObject::invokeMethod(pDialog, "accept");
+    });
+    QTest::keyClick(Frame(), Qt::Key_O, Qt::ControlModifier);
+    QFile::remove(strFile);
+    QCOMPARE(strDir, QFileInfo(strFolder).absoluteFilePath());
+    QVERIFY(arrFilters.first().contains(QStringLiteral("*.Dat")));
+    // Wide enough for the columns of a Chinese file list.
+    QVERIFY(szDialog.width() >= CDialogSizer::kMinWidth);
+    QCOMPARE(View()->HistoryPage()->FileName(), strFile);
+    QCOMPARE(View()->HistoryPage()->RecordCount(), qint64(5));
+    QCOMPARE(Frame()->MessageText(), QStringLiteral("opened.Dat: 5条记录"));
+    QVERIFY(View()->HistoryPage()->Hint()->isHidden());
+
+    // Elsewhere Open loads nothing.
+    QTabBar* pBar = View()->TabSheet()->TabBar();
+    QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(CTolvexView::kTabRemote).center());
+    QCOMPARE(View()->TabSheet()->CurrentPage(), int(CTolvexView::kTabRemote));
+    arrFilters.clear();
+    OnNextModal<QFileDialog>([&](QFileDialog* pDialog) {
+        arrFilters = pDialog->nameFilters();
+        pDialog->reject();
+    });
+    View()->Actions().m_pOpen->trigger();
+    QVERIFY(!arrFilters.isEmpty());
+    QVERIFY(!arrFilters.join(QString()).contains(QStringLiteral("*.Dat")));
+    QCOMPARE(View()->HistoryPage()->FileName(), strFile);
 }
 
 void AppTest::menusHoldTheirItems()
@@ -605,20 +611,34 @@ void AppTest::aboutBoxShowsVersionAndBuildTime()
     QString strTitle;
     QString strText;
     QString strBuilt;
+    int nWidth = 0;
     OnNextModal<QMessageBox>([&](QMessageBox* pBox) {
         strTitle = pBox->windowTitle();
         strText = pBox->text();
         strBuilt = pBox->informativeText();
+        nWidth = pBox->width();
         pBox->accept();
     });
     QMenu* pHelpMenu = Frame()->menuBar()->actions().at(3)->menu();
     pHelpMenu->actions().at(0)->trigger();
     QCOMPARE(strTitle, QStringLiteral("关于 Tolvex测试软件"));
     QCOMPARE(strText, QStringLiteral("Tolvex测试软件 2.0 版"));
+    // Wide enough that a title bar shows the whole title.
+    QVERIFY2(nWidth > 1.5 * QFontMetrics(QApplication::font()).horizontalAdvance(strTitle),
+             qPrintable(QString::number(nWidth)));
     // As the compiler writes it: "Mmm dd yyyy hh:mm:ss".
     const QRegularExpression reBuilt(QStringLiteral("^[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4} "
                                                     "[0-9]{2}:[0-9]{2}:[0-9]{2}$"));
     QVERIFY2(reBuilt.match(strBuilt).hasMatch(), qPrintable(strBuilt));
+}
+
+void AppTest::qtDialogsSpeakChinese()
+{
+    Start();
+    QMessageBox box(QMessageBox::Question, QString(), QString(),
+                    QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Save, Frame());
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+    QCOMPARE(box.button(QMessageBox::Save)->text(), QStringLiteral("保存"));
 }
 
 namespace {
@@ -678,6 +698,9 @@ void AppTest::backgroundColourReachesMenus()
     });
     View()->OnBackgroundColor();
     const QColor expected(0xC8, 0xE6, 0xA0);
+    QVERIFY(Frame()->menuBar()->styleSheet().contains(
+        QStringLiteral("QMenu::item:disabled { color: %1; }")
+            .arg(CMainFrame::DisabledTextColor(expected).name())));
 
     QCOMPARE(DominantColour(Frame()->menuBar()->grab().toImage()), expected);
     for (QAction* pMenuAction : Frame()->menuBar()->actions()) {
@@ -688,6 +711,24 @@ void AppTest::backgroundColourReachesMenus()
         pMenu->hide();
         QCOMPARE(shown, expected);
     }
+}
+
+void AppTest::disabledMenuItemsStayReadable_data()
+{
+    QTest::addColumn<QColor>("background");
+    for (const QColor& color :
+         {QColor(0xB0, 0xC0, 0xFF), QColor(Qt::white), QColor(Qt::black), QColor(0x80, 0x80, 0x80),
+          QColor(0x20, 0x40, 0x90), QColor(0xC8, 0xE6, 0xA0)})
+        QTest::newRow(qPrintable(color.name())) << color;
+}
+
+void AppTest::disabledMenuItemsStayReadable()
+{
+    QFETCH(QColor, background);
+    const QColor disabled = CMainFrame::DisabledTextColor(background);
+    QVERIFY2(CMainFrame::Contrast(disabled, background) >= 3.0, qPrintable(disabled.name()));
+    // Still told apart from an enabled item's black or white.
+    QVERIFY(disabled != QColor(Qt::black) && disabled != QColor(Qt::white));
 }
 
 void AppTest::longTabTitlesAreCutNotScrolled()
@@ -744,7 +785,7 @@ void AppTest::f6MovesBetweenTabRowAndPage()
 void AppTest::ctrlSSavesAnEmptyDocument()
 {
     Start();
-    const QString strFile = m_pDir->filePath(QStringLiteral("doc.tvx"));
+    const QString strFile = m_pDir->FilePath(QStringLiteral("doc.tvx"));
     OnNextModal<QFileDialog>([strFile](QFileDialog* pDialog) {
         // Typed as a user would: selectFile may be lost while the dialog's
         // folder model is still loading.

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -224,16 +225,27 @@ private Q_SLOTS:
 
     void usageErrorsAndUnopenablePorts()
     {
-        QCOMPARE(Cli({}).m_nExit, 2);
-        QCOMPARE(Cli({"--simulate", "frobnicate"}).m_nExit, 2);
-        QCOMPARE(Cli({"--simulate", "read"}).m_nExit, 2);
-        QCOMPARE(Cli({"--simulate", "read", "x"}).m_nExit, 2);
-        QCOMPARE(Cli({"--simulate", "msv", "1", "-n"}).m_nExit, 2);
-        QCOMPARE(Cli({"--parity", "X", "scan"}).m_nExit, 2);
-        QCOMPARE(Cli({"--data-bits", "9", "scan"}).m_nExit, 2);
-        QCOMPARE(Cli({"--port", "/dev/x", "--simulate", "scan"}).m_nExit, 2);
-        QCOMPARE(Cli({"--simulate=1,1", "scan"}).m_nExit, 2);
-        QCOMPARE(Cli({"--simulate=100", "scan"}).m_nExit, 2);
+        // One line on stderr naming the problem and where help is; nothing on stdout.
+        const QList<QStringList> arrUsageErrors = {{},
+                                                   {"--simulate", "frobnicate"},
+                                                   {"--simulate", "read"},
+                                                   {"--simulate", "read", "x"},
+                                                   {"--simulate", "msv", "1", "-n"},
+                                                   {"--parity", "X", "scan"},
+                                                   {"--data-bits", "9", "scan"},
+                                                   {"--port", "/dev/x", "--simulate", "scan"},
+                                                   {"--simulate=1,1", "scan"},
+                                                   {"--simulate=100", "scan"},
+                                                   {"--simulate", "patrol", "--last", "40"}};
+        const QRegularExpression reLine(
+            QStringLiteral("^tolvex-cli: [^\\n]+; see tolvex-cli --help\\n$"));
+        for (const QStringList& arrArgs : arrUsageErrors) {
+            const Result result = Cli(arrArgs);
+            const QString strCase = arrArgs.join(' ') + " -> " + result.m_strErr;
+            QVERIFY2(result.m_nExit == 2, qPrintable(strCase));
+            QVERIFY2(reLine.match(result.m_strErr).hasMatch(), qPrintable(strCase));
+            QVERIFY2(result.m_strOut.isEmpty(), qPrintable(strCase));
+        }
         // The device and the system's reason, not a COM number the user never gave.
         const Result missing = Cli({"--port", "/dev/tolvex-no-such-port", "scan"});
         QCOMPARE(missing.m_nExit, 2);
@@ -246,6 +258,17 @@ private Q_SLOTS:
                      "/sys/kernel/uevent_seqnum: cannot open: " + qt_error_string(EACCES) +
                          " (add yourself to the group dialout and log in again)\n");
         QCOMPARE(Cli({"--help"}).m_nExit, 0);
+    }
+
+    void versionNamesTheBuild()
+    {
+        const Result result = Cli({"--version"});
+        QCOMPARE(result.m_nExit, 0);
+        // As the compiler writes the date and time: "Mmm dd yyyy hh:mm:ss".
+        const QRegularExpression reVersion(
+            QStringLiteral("^tolvex-cli 2\\.0, built [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4} "
+                           "[0-9]{2}:[0-9]{2}:[0-9]{2}\\n$"));
+        QVERIFY2(reVersion.match(result.m_strOut).hasMatch(), qPrintable(result.m_strOut));
     }
 };
 

@@ -126,8 +126,8 @@ private Q_SLOTS:
 
     void settingsTextAndDevices()
     {
-        QCOMPARE(CBusLink::SettingsText(ComSettings()), QByteArray("19200,E,8,1"));
-        QCOMPARE(CBusLink::SettingsText(Settings(2, 9600, 7, 2, 'O')), QByteArray("9600,O,7,2"));
+        QCOMPARE(ComSettings().SettingsText(), QByteArray("19200,E,8,1"));
+        QCOMPARE(Settings(2, 9600, 7, 2, 'O').SettingsText(), QByteArray("9600,O,7,2"));
         QCOMPARE(CBusLink::DefaultDevice(1), QStringLiteral("/dev/ttyS0"));
         QCOMPARE(CBusLink::DefaultDevice(12), QStringLiteral("/dev/ttyS11"));
         m_pLink->SetDeviceResolver(

@@ -1,4 +1,4 @@
-#include "SystemRig.h"
+#include "AppRig.h"
 #include "app/MainFrame.h"
 #include "app/TabSheet.h"
 #include "app/TolvexApp.h"
@@ -13,6 +13,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabBar>
@@ -43,7 +45,7 @@ class CurvesSystemTest : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_pRig = std::make_unique<CSystemRig>();
+        m_pRig = std::make_unique<CTempSettings>();
         QVERIFY(m_pRig->IsValid());
     }
 
@@ -59,10 +61,10 @@ private Q_SLOTS:
     void recordsOnTheRealTimeTabAndShowsItOnTheHistoryTab()
     {
         QString strError;
-        auto pApp = CSystemRig::StartSimulated(strError);
+        auto pApp = StartOnTab(0, strError);
         QVERIFY2(pApp, qPrintable(strError));
         CMainFrame* pFrame = pApp->MainFrame();
-        CTolvexView* pView = pFrame->View();
+        CTolvexView* pView = pApp->View();
         QVERIFY(QTest::qWaitForWindowExposed(pFrame));
 
         // Scanned on the parameter tab: the first module found is the one plotted.
@@ -71,16 +73,22 @@ private Q_SLOTS:
         pParamPage->findChild<QPushButton*>(QStringLiteral("buttonScan"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(pParamPage->IsModuleRead(), 60000);
         QVERIFY(!pParamPage->FoundAddresses().isEmpty());
-        QCOMPARE(pView->m_nCurAddress, pParamPage->FoundAddresses().first());
+        QCOMPARE(pView->Context().m_nCurAddress, pParamPage->FoundAddresses().first());
 
         QTabBar* pBar = pView->TabSheet()->TabBar();
         CPlotDisplayDialog* pPlotPage = pView->PlotPage();
         QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(2).center());
         QTRY_VERIFY_WITH_TIMEOUT(pPlotPage->IsRunning(), kWaitMs);
+        // The status bar names the file being written while the page records.
+        QTRY_VERIFY_WITH_TIMEOUT(!pPlotPage->DataPath().isEmpty(), kWaitMs);
+        const QString strDataName = QFileInfo(pPlotPage->DataPath()).fileName();
+        QTRY_COMPARE_WITH_TIMEOUT(pFrame->RecordingText(), "正在记录: " + strDataName, kWaitMs);
         QTest::qWait(3000);
         QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(3).center());
         QTRY_VERIFY_WITH_TIMEOUT(!pPlotPage->IsRunning(), kWaitMs);
         m_arrCreated << pPlotPage->DataPath() << pPlotPage->TextPath();
+        QTRY_COMPARE_WITH_TIMEOUT(pFrame->MessageText(), "已停止记录: " + strDataName, kWaitMs);
+        QCOMPARE(pFrame->RecordingText(), QString());
         QVERIFY(pPlotPage->ValueCount() > 10);
 
         CRecordBuffer arrRecords;
@@ -101,6 +109,7 @@ private Q_SLOTS:
         // Dropped on the history tab, record 0 is the value at x 40.
         CHistoryDialog* pHistory = pView->HistoryPage();
         QVERIFY(pHistory->isVisible());
+        QVERIFY(pHistory->Hint()->isVisible());
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(pPlotPage->DataPath())});
         QDragEnterEvent enter(QPoint(200, 100), Qt::CopyAction, &data, Qt::NoButton,
@@ -109,6 +118,9 @@ private Q_SLOTS:
         QDropEvent drop(QPointF(200, 100), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(&pHistory->Plot(), &drop);
         QTRY_COMPARE_WITH_TIMEOUT(pHistory->RecordCount(), qint64(arrRecords.Count()), kWaitMs);
+        QVERIFY(!pHistory->Hint()->isVisible());
+        QCOMPARE(pFrame->MessageText(),
+                 QStringLiteral("%1: %2条记录").arg(strDataName).arg(arrRecords.Count()));
         QMouseEvent move(QEvent::MouseMove, QPointF(40, 100),
                          pHistory->Plot().mapToGlobal(QPointF(40, 100)), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
@@ -122,7 +134,7 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<CSystemRig> m_pRig;
+    std::unique_ptr<CTempSettings> m_pRig;
     QStringList m_arrCreated;
 };
 

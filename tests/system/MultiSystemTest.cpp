@@ -1,4 +1,4 @@
-#include "SystemRig.h"
+#include "AppRig.h"
 #include "app/MainFrame.h"
 #include "app/TabSheet.h"
 #include "app/TolvexApp.h"
@@ -23,7 +23,7 @@ class MultiSystemTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<CSystemRig> m_pRig;
+    std::unique_ptr<CTempSettings> m_pRig;
 
     static QString BinPath(const char* pszName)
     {
@@ -33,7 +33,7 @@ class MultiSystemTest : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_pRig = std::make_unique<CSystemRig>();
+        m_pRig = std::make_unique<CTempSettings>();
         QVERIFY(m_pRig->IsValid());
     }
 
@@ -42,14 +42,10 @@ private Q_SLOTS:
     void patrolsRecordsAndClosesCleanly()
     {
         QString strError;
-        auto pApp = CSystemRig::StartSimulated(strError);
+        auto pApp = StartOnTab(CTolvexView::kTabMulti, strError);
         QVERIFY2(pApp, qPrintable(strError));
         CMainFrame* pFrame = pApp->MainFrame();
-        CTolvexView* pView = pFrame->View();
-        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
-
-        QTabBar* pBar = pView->TabSheet()->TabBar();
-        QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(1).center());
+        CTolvexView* pView = pApp->View();
         auto* pPage = qobject_cast<C32DisplayDialog*>(pView->Page(1));
         QVERIFY(pPage && pPage->isVisible());
 

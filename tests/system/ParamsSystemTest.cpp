@@ -86,7 +86,7 @@ private Q_SLOTS:
             QVERIFY2(pApp->InitInstance(strError), qPrintable(strError));
             CMainFrame* pFrame = pApp->MainFrame();
             QVERIFY(QTest::qWaitForWindowExposed(pFrame));
-            CParamSettingsDialog* pPage = pFrame->View()->ParamPage();
+            CParamSettingsDialog* pPage = pApp->View()->ParamPage();
             QVERIFY(pPage->isVisible());
             QStringList arrProgress;
             connect(&pPage->Worker(), &CParamWorker::ProgressShown, pPage,

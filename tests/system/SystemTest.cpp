@@ -1,10 +1,10 @@
-#include "app/MainFrame.h"
-#include "app/TabSheet.h"
-#include "app/TolvexApp.h"
-#include "app/TolvexView.h"
+#include "AppRig.h"
 #include "link/BusLink.h"
+#include "multi/32DisplayDialog.h"
+#include "params/ParamSettingsDialog.h"
 #include "settings/ParamsManager.h"
 #include "settings/PortMap.h"
+#include "settings/SettingsStore.h"
 #include "sim/PtySimulator.h"
 #include "uikit/TabPage.h"
 
@@ -69,22 +69,17 @@ private slots:
 private:
     QProcessEnvironment ProcessEnvironment() const;
 
-    std::unique_ptr<QTemporaryDir> m_pDir;
-    QString m_strOldCwd;
+    std::unique_ptr<CTempSettings> m_pDir;
 };
 
 void SystemTest::init()
 {
-    m_pDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_pDir->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pDir->filePath(QStringLiteral("config"))));
-    m_strOldCwd = QDir::currentPath();
-    QDir::setCurrent(m_pDir->path());
+    m_pDir = std::make_unique<CTempSettings>();
+    QVERIFY(m_pDir->IsValid());
 }
 
 void SystemTest::cleanup()
 {
-    QDir::setCurrent(m_strOldCwd);
     m_pDir.reset();
 }
 
@@ -92,21 +87,23 @@ QProcessEnvironment SystemTest::ProcessEnvironment() const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_pDir->filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_pDir->FilePath(QStringLiteral("config")));
     return env;
 }
 
 void SystemTest::demoRunsAllTabsAndTalksToTheSimulator()
 {
     const QMap<QString, QString> mapThreadsBefore = Threads();
-    CTolvexApp::Options options;
-    options.m_bSimulate = true;
-    auto pApp = std::make_unique<CTolvexApp>(options);
     QString strError;
-    QVERIFY2(pApp->InitInstance(strError), qPrintable(strError));
+    auto pApp = StartOnTab(0, strError, {17, 3, 5});
+    QVERIFY2(pApp, qPrintable(strError));
     CMainFrame* pFrame = pApp->MainFrame();
-    CTolvexView* pView = pFrame->View();
-    QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+    CTolvexView* pView = pApp->View();
+    // Something to show at once: the first module is the current one, the
+    // patrol covers all of them.
+    QCOMPARE(pView->Context().m_nCurAddress.load(), 3);
+    QCOMPARE(pView->ParamPage()->State().m_nSelectedAddress, 3);
+    QCOMPARE(pView->MultiPage()->Settings().m_nMaxAddress, 17);
     const QString strPty = pApp->Simulator()->SlavePath();
     QVERIFY(QFile::exists(strPty));
 
@@ -120,16 +117,22 @@ void SystemTest::demoRunsAllTabsAndTalksToTheSimulator()
     }
 
     // The stored COM number reaches the simulated modules.
-    QVERIFY(pView->OpenBusPort());
+    QVERIFY(pView->Context().OpenBusPort());
     QByteArray reply;
     bool bAnswered = false;
-    std::thread worker([&] { bAnswered = pView->Query("S03;ADR?;", reply, 4, 2000); });
+    std::thread worker([&] { bAnswered = pView->Context().Query("S05;ADR?;", reply, 4, 2000); });
     worker.join();
     QVERIFY(bAnswered);
-    QCOMPARE(reply, QByteArray("03\r\n"));
+    QCOMPARE(reply, QByteArray("05\r\n"));
     QFile settingsFile(CParamsManager::DefaultSettingsFile());
     QVERIFY(settingsFile.open(QIODevice::ReadOnly));
-    QVERIFY(!settingsFile.readAll().contains("PortMap"));
+    // Nothing of the run is stored: no device, and the port settings as they were.
+    const QByteArray stored = settingsFile.readAll();
+    QVERIFY(!stored.contains("PortMap"));
+    ComSettings storedCom;
+    PlotSettings storedPlot;
+    CSettingsStore().LoadReadOnly(storedCom, storedPlot);
+    QCOMPARE(storedCom, ComSettings());
     QCOMPARE(CPortMap().DeviceFor(1), QString());
 
     // The bus I/O thread and the simulator are running now.
@@ -147,7 +150,7 @@ void SystemTest::executableStopsCleanlyOnSigterm()
 {
     QProcess process;
     process.setProcessEnvironment(ProcessEnvironment());
-    process.setWorkingDirectory(m_pDir->path());
+    process.setWorkingDirectory(m_pDir->Path());
     process.start(TolvexBinary(), {QStringLiteral("--simulate=2,5")});
     QVERIFY2(process.waitForStarted(30000), qPrintable(process.errorString()));
 
@@ -173,7 +176,7 @@ void SystemTest::executableCyclesTabsAndCloses()
 {
     QProcess process;
     process.setProcessEnvironment(ProcessEnvironment());
-    process.setWorkingDirectory(m_pDir->path());
+    process.setWorkingDirectory(m_pDir->Path());
     process.start(TolvexBinary(), {QStringLiteral("--simulate"), QStringLiteral("--cycle-tabs")});
     QVERIFY(process.waitForStarted(30000));
     QVERIFY(process.waitForFinished(90000));

@@ -1,4 +1,4 @@
-#include "SystemRig.h"
+#include "AppRig.h"
 #include "app/MainFrame.h"
 #include "app/TabSheet.h"
 #include "app/TolvexApp.h"
@@ -23,7 +23,7 @@ class TerminalSystemTest : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_pRig = std::make_unique<CSystemRig>();
+        m_pRig = std::make_unique<CTempSettings>();
         QVERIFY(m_pRig->IsValid());
     }
 
@@ -32,18 +32,14 @@ private Q_SLOTS:
     void terminalTabTalksToTheSimulatedBus()
     {
         QString strError;
-        auto pApp = CSystemRig::StartSimulated(strError);
+        auto pApp = StartOnTab(CTolvexView::kTabTerminal, strError);
         QVERIFY2(pApp, qPrintable(strError));
         CMainFrame* pFrame = pApp->MainFrame();
-        CTolvexView* pView = pFrame->View();
-        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
-
+        CTolvexView* pView = pApp->View();
         QTabBar* pBar = pView->TabSheet()->TabBar();
-        QTest::mouseClick(pBar, Qt::LeftButton, {},
-                          pBar->tabRect(CTolvexView::kTabTerminal).center());
         auto* pPage = qobject_cast<CComAssistDialog*>(pView->Page(CTolvexView::kTabTerminal));
         QVERIFY(pPage != nullptr && pPage->isVisible());
-        QVERIFY(pView->IsPortOpen());
+        QVERIFY(pView->Context().IsPortOpen());
 
         auto* pSend = pPage->findChild<QPlainTextEdit*>(QStringLiteral("editSend"));
         auto* pReceive = pPage->findChild<QPlainTextEdit*>(QStringLiteral("editReceive"));
@@ -88,7 +84,7 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<CSystemRig> m_pRig;
+    std::unique_ptr<CTempSettings> m_pRig;
 };
 
 QTEST_MAIN(TerminalSystemTest)

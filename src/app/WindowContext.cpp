@@ -1,0 +1,57 @@
+#include "app/WindowContext.h"
+
+#include "link/BusLink.h"
+#include "session/Session.h"
+#include "uikit/AppPath.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QThread>
+
+CWindowContext::CWindowContext(CSession& session, QWidget* pBoxParent)
+    : m_session(session), m_pBoxParent(pBoxParent)
+{
+    BusLink().SetOpenFailureReporter([this](const QString& strMessage) {
+        if (QThread::currentThread() == thread())
+            DoShowMessage(strMessage);
+        else
+            QMetaObject::invokeMethod(
+                this, [this, strMessage] { DoShowMessage(strMessage); }, Qt::QueuedConnection);
+    });
+    ReportPortLoss();
+}
+
+CWindowContext::~CWindowContext()
+{
+    BusLink().SetOpenFailureReporter(nullptr);
+}
+
+CBusLink& CWindowContext::BusLink()
+{
+    return m_session.BusLink();
+}
+
+PlotSettings CWindowContext::GetPlotSettings() const
+{
+    return m_session.GetPlotSettings();
+}
+
+QString CWindowContext::ProgramDirectory() const
+{
+    return CAppPath::DataFolder();
+}
+
+void CWindowContext::DoSetStatusText(const QString& strText)
+{
+    emit StatusTextChanged(strText);
+}
+
+void CWindowContext::DoSetRecordingFile(const QString& strFile)
+{
+    emit RecordingFileChanged(strFile);
+}
+
+void CWindowContext::DoShowMessage(const QString& strText)
+{
+    QMessageBox::warning(m_pBoxParent, QCoreApplication::applicationName(), strText);
+}
