@@ -9,7 +9,8 @@ CAddressChangeSequence::Result CAddressChangeSequence::Run(int nOldAddress, int 
     Result result;
     const ModuleRequest ask = CModuleCommand::AddressQuery(nNewAddress);
     QByteArray reply;
-    if (m_link.Query(ask.m_text, reply, ask.m_nReplyLen, ask.m_nTimeoutMs)) {
+    if (nNewAddress != nOldAddress &&
+        m_link.Query(ask.m_text, reply, ask.m_nReplyLen, ask.m_nTimeoutMs)) {
         result.m_outcome = Outcome::InUse;
         return result;
     }

@@ -7,7 +7,9 @@ class CBusLink;
 // Gives a module a new address: the new address is asked first (a module
 // already there refuses the change, since two modules on one address cannot
 // be parted over the bus), then "adr" to the old address and, once it is
-// acknowledged, TDD1 to the new one. The scan that follows is the caller's.
+// acknowledged, TDD1 to the new one. A module given its own address answers
+// that question itself, so it is not asked: adr and TDD1 go out as for any
+// other address. The scan that follows is the caller's.
 class CAddressChangeSequence
 {
 public:

@@ -32,8 +32,12 @@ bool CParamFile::Export(const QString& strPath, const ModuleParamRecord& record,
 }
 
 bool CParamFile::Import(const QString& strPath, ModuleParamRecord& record, PageDisplayState& state,
-                        QString& strError)
+                        QString& strError, Refusal* pRefusal)
 {
+    Refusal refusal = Refusal::None;
+    if (!pRefusal)
+        pRefusal = &refusal;
+    *pRefusal = Refusal::Unreadable;
     QFile file(strPath);
     if (!file.open(QIODevice::ReadOnly)) {
         strError = file.errorString();
@@ -45,13 +49,18 @@ bool CParamFile::Import(const QString& strPath, ModuleParamRecord& record, PageD
         strError = file.errorString();
         return false;
     }
-    return Parse(bytes, record, state, strError);
+    return Parse(bytes, record, state, strError, pRefusal);
 }
 
 bool CParamFile::Parse(const QByteArray& bytes, ModuleParamRecord& record, PageDisplayState& state,
-                       QString& strError)
+                       QString& strError, Refusal* pRefusal)
 {
+    Refusal refusal = Refusal::None;
+    if (!pRefusal)
+        pRefusal = &refusal;
+    *pRefusal = Refusal::None;
     if (bytes.size() != kSize) {
+        *pRefusal = Refusal::WrongSize;
         strError = QStringLiteral("not a parameter file: %1 bytes instead of %2")
                        .arg(bytes.size())
                        .arg(kSize);
@@ -59,6 +68,7 @@ bool CParamFile::Parse(const QByteArray& bytes, ModuleParamRecord& record, PageD
     }
     ModuleParamRecord newRecord;
     if (!ModuleParamRecord::FromBytes(bytes.left(ModuleParamRecord::kSize), newRecord)) {
+        *pRefusal = Refusal::NoIdentificationEnd;
         strError = QStringLiteral("not a parameter file: the identification text has no end");
         return false;
     }
@@ -66,6 +76,7 @@ bool CParamFile::Parse(const QByteArray& bytes, ModuleParamRecord& record, PageD
     PageDisplayState::FromBytes(bytes.mid(ModuleParamRecord::kSize), newState);
     const QString strRange = newState.CheckRanges();
     if (!strRange.isEmpty()) {
+        *pRefusal = Refusal::OutOfRange;
         strError = QStringLiteral("not a parameter file: %1").arg(strRange);
         return false;
     }

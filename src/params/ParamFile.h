@@ -12,6 +12,16 @@ class CParamFile
 public:
     static constexpr int kSize = ModuleParamRecord::kSize + PageDisplayState::kSize;
 
+    // Why an import refused a file, for callers that word it themselves.
+    enum class Refusal
+    {
+        None,
+        Unreadable,          // strError holds the system's reason
+        WrongSize,           // any size but kSize
+        NoIdentificationEnd, // the identification text has no terminating zero
+        OutOfRange,          // an address or a display setting outside its table
+    };
+
     // Writes through a temporary file that replaces strPath only when whole:
     // a failure leaves an earlier file as it was. False with the reason.
     static bool Export(const QString& strPath, const ModuleParamRecord& record,
@@ -21,9 +31,10 @@ public:
     // passes. Refused: any size but 516, a unit, decimals or division outside
     // its table, an address outside 0 to 31, an identification without its
     // terminating zero. Indices outside the parameter lists pass, as a read
-    // passes them.
+    // passes them. strError says why in English; pRefusal, when given, gets
+    // the kind of refusal.
     static bool Import(const QString& strPath, ModuleParamRecord& record, PageDisplayState& state,
-                       QString& strError);
+                       QString& strError, Refusal* pRefusal = nullptr);
     static bool Parse(const QByteArray& bytes, ModuleParamRecord& record, PageDisplayState& state,
-                      QString& strError);
+                      QString& strError, Refusal* pRefusal = nullptr);
 };

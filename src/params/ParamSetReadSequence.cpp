@@ -45,10 +45,12 @@ CParamSetReadSequence::Result CParamSetReadSequence::Run(int nAddress, ModulePar
         QByteArray reply;
         const bool bAnswered =
             m_link.Query(request.m_text, reply, step.m_nReplyLen, step.m_nTimeoutMs);
-        const bool bUnsupported =
-            step.m_reading == Reading::Unsupportable && CModuleReply::IsUnsupported(reply);
-        const bool bUsable = bAnswered && (step.m_reading == Reading::Identification ||
-                                           bUnsupported || HasNumber(reply));
+        // "?\r\n" is the module's word for a parameter it lacks: ZTS keeps its
+        // value, any other query reads it as 0, and the read goes on.
+        const bool bLacking = CModuleReply::IsUnsupported(reply);
+        const bool bUnsupported = step.m_reading == Reading::Unsupportable && bLacking;
+        const bool bUsable = bAnswered && (step.m_reading == Reading::Identification || bLacking ||
+                                           HasNumber(reply));
         if (!bUsable) {
             result.m_failedMnemonic = step.m_pszMnemonic;
             m_sink.SetCellText(nAddress, QStringLiteral("ADR %1").arg(nAddress));

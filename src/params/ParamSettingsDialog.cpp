@@ -10,7 +10,10 @@
 #include "ui_ParamSettingsDialog.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
 
@@ -29,11 +32,18 @@ const char* const kStopRecordCaption = "停止保存";
 constexpr qint64 kIntMin = std::numeric_limits<qint32>::min();
 constexpr qint64 kIntMax = std::numeric_limits<qint32>::max();
 
-QFont PageFont(int nPixels)
+// A bold "宋体" whose line (ascent and descent) is nCellHeight pixels high, as
+// a font is sized by its cell height. Faces other than 宋体, the usual
+// stand-ins, have more leading: sized by the em they would be half as large
+// again, and the small font would no longer fit a message on one line.
+QFont PageFont(int nCellHeight)
 {
     QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(nPixels);
     font.setBold(true);
+    font.setPixelSize(nCellHeight);
+    const int nLineHeight = QFontMetrics(font).height();
+    if (nLineHeight > nCellHeight)
+        font.setPixelSize(qMax(1, nCellHeight * nCellHeight / nLineHeight));
     return font;
 }
 
@@ -189,6 +199,8 @@ void CParamSettingsDialog::ConnectWorker()
     connect(&m_worker, &CParamWorker::ValueRead, this, &CParamSettingsDialog::ShowValue, kQueued);
     connect(&m_worker, &CParamWorker::IdentificationRead, this,
             &CParamSettingsDialog::ShowIdentification, kQueued);
+    connect(
+        &m_worker, &CParamWorker::ReadStarted, this, [this] { m_bModuleRead = false; }, kQueued);
     connect(&m_worker, &CParamWorker::ReadFinished, this, &CParamSettingsDialog::OnReadFinished,
             kQueued);
     connect(&m_worker, &CParamWorker::ScanFinished, this, &CParamSettingsDialog::OnScanFinished,
@@ -379,6 +391,9 @@ void CParamSettingsDialog::OnWriteAddress()
     if (!Validate())
         return;
     m_state.m_nNewAddress = m_pUi->editNewAddress->text().trimmed().toInt();
+    // The change's own scan runs to its end: a "停止扫描" pressed while no
+    // scan ran must not cut it.
+    m_worker.m_bScanContinue = 1;
     PostRequest(ParamRequest::Kind::ChangeAddress);
 }
 
@@ -437,8 +452,18 @@ void CParamSettingsDialog::SetCell(int nAddress, const QString& strText)
 
 void CParamSettingsDialog::ShowProgress(const QString& strText)
 {
-    m_pUi->labelWeight->setFont(m_fontMessage);
-    m_pUi->labelWeight->setText(strText);
+    // One line, never broken: a message wider than the display is set smaller.
+    // The frame's indent takes half an 'x' on the aligned side.
+    QLabel* pDisplay = m_pUi->labelWeight;
+    QFont font = m_fontMessage;
+    const QFontMetrics metrics(font);
+    const int nRoom = pDisplay->contentsRect().width() - 2 * pDisplay->margin() -
+                      metrics.horizontalAdvance(QLatin1Char('x'));
+    const int nWidth = metrics.horizontalAdvance(strText);
+    if (nWidth > nRoom && nRoom > 0)
+        font.setPixelSize(qMax(1, font.pixelSize() * nRoom / nWidth));
+    pDisplay->setFont(font);
+    pDisplay->setText(strText);
 }
 
 void CParamSettingsDialog::ClearProgress()
@@ -463,8 +488,7 @@ void CParamSettingsDialog::ShowReading(int nValue, int nMaximum, int nMinimum, i
 void CParamSettingsDialog::ShowUnit()
 {
     if (m_bModuleRead)
-        m_pUi->labelUnit->setText(
-            CValueTables::Entries(CValueTables::List::Unit).value(m_state.m_nUnit));
+        m_pUi->labelUnit->setText(CWeightReading::UnitText(m_state.m_nUnit));
 }
 
 void CParamSettingsDialog::ShowValue(const QByteArray& mnemonic, int nValue)
@@ -540,8 +564,8 @@ void CParamSettingsDialog::OnScanFinished(const QList<int>& arrFound)
 
 void CParamSettingsDialog::ImportParams()
 {
-    const QString strPath =
-        QFileDialog::getOpenFileName(this, QString(), QString(), QStringLiteral("(*.stp);;(*.*)"));
+    const QString strPath = QFileDialog::getOpenFileName(
+        this, QString(), QString(), QStringLiteral("参数文件 (*.stp);;所有文件 (*)"));
     if (!strPath.isEmpty())
         ImportFrom(strPath);
 }
@@ -549,25 +573,65 @@ void CParamSettingsDialog::ImportParams()
 void CParamSettingsDialog::ExportParams()
 {
     const QDateTime now = QDateTime::currentDateTime();
-    const QString strName = QStringLiteral("%1_%2_%3_%4_%5.stp")
-                                .arg(now.date().year())
-                                .arg(now.date().month())
-                                .arg(now.date().day())
-                                .arg(now.time().hour())
-                                .arg(now.time().minute());
-    const QString strPath =
-        QFileDialog::getSaveFileName(this, QString(), strName, QStringLiteral("(*.stp)"));
-    if (!strPath.isEmpty())
-        ExportTo(strPath);
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("参数文件 (*.stp)"));
+    // A name typed without an extension gets ".stp", or the import's filter would hide it.
+    dialog.setDefaultSuffix(QStringLiteral("stp"));
+    dialog.selectFile(QStringLiteral("%1_%2_%3_%4_%5.stp")
+                          .arg(now.date().year())
+                          .arg(now.date().month())
+                          .arg(now.date().day())
+                          .arg(now.time().hour())
+                          .arg(now.time().minute()));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        ExportTo(ExportPath(dialog.selectedFiles().constFirst()));
+}
+
+QString CParamSettingsDialog::ExportPath(const QString& strTyped)
+{
+    if (strTyped.isEmpty() || !QFileInfo(strTyped).suffix().isEmpty())
+        return strTyped;
+    return strTyped + QStringLiteral(".stp");
 }
 
 bool CParamSettingsDialog::ExportTo(const QString& strPath)
 {
+    // The statistics restart as the page has it now, not as the last import left it.
+    PageDisplayState state = m_state;
+    state.m_bRestartStatistics = m_worker.m_bRestartStatistics.load();
+    const QString strName = QDir::toNativeSeparators(strPath);
     QString strError;
-    if (CParamFile::Export(strPath, m_record, m_state, strError))
-        return true;
-    Context().ShowMessage(QStringLiteral("导出参数失败: %1").arg(strError));
-    return false;
+    if (!CParamFile::Export(strPath, m_record, state, strError)) {
+        Context().ShowMessage(
+            QStringLiteral("导出参数失败: 无法写入文件\"%1\"(%2)。").arg(strName, strError));
+        return false;
+    }
+    Context().SetStatusText(QStringLiteral("参数已导出到文件\"%1\"").arg(strName));
+    return true;
+}
+
+QString CParamSettingsDialog::ImportRefusalText(const QString& strPath, CParamFile::Refusal refusal,
+                                                const QString& strError)
+{
+    const QString strName = QDir::toNativeSeparators(strPath);
+    switch (refusal) {
+    case CParamFile::Refusal::WrongSize:
+        return QStringLiteral("导入参数失败: 文件\"%1\"不是参数文件,它有%2字节,参数文件有%3字节。")
+            .arg(strName)
+            .arg(QFileInfo(strPath).size())
+            .arg(CParamFile::kSize);
+    case CParamFile::Refusal::NoIdentificationEnd:
+        return QStringLiteral("导入参数失败: 文件\"%1\"不是参数文件,其中的传感器型号没有结尾。")
+            .arg(strName);
+    case CParamFile::Refusal::OutOfRange:
+        return QStringLiteral("导入参数失败: 文件\"%1\"不是参数文件,其中的地址或显示设置超出范围。")
+            .arg(strName);
+    case CParamFile::Refusal::Unreadable:
+    case CParamFile::Refusal::None:
+        break;
+    }
+    return QStringLiteral("导入参数失败: 无法读取文件\"%1\"(%2)。").arg(strName, strError);
 }
 
 bool CParamSettingsDialog::ImportFrom(const QString& strPath)
@@ -575,8 +639,9 @@ bool CParamSettingsDialog::ImportFrom(const QString& strPath)
     ModuleParamRecord record;
     PageDisplayState state;
     QString strError;
-    if (!CParamFile::Import(strPath, record, state, strError)) {
-        Context().ShowMessage(QStringLiteral("导入参数失败: %1").arg(strError));
+    CParamFile::Refusal refusal = CParamFile::Refusal::None;
+    if (!CParamFile::Import(strPath, record, state, strError, &refusal)) {
+        Context().ShowMessage(ImportRefusalText(strPath, refusal, strError));
         return false;
     }
     // The recording flag and the found addresses stay the page's own.
@@ -596,5 +661,7 @@ bool CParamSettingsDialog::ImportFrom(const QString& strPath)
     m_pUi->editMinimum->setText(QString::number(state.m_nMinimum));
     m_pUi->editDifference->setText(QString::number(state.m_nDifference));
     ShowUnit();
+    Context().SetStatusText(
+        QStringLiteral("参数已从文件\"%1\"导入").arg(QDir::toNativeSeparators(strPath)));
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "module/ModuleParamRecord.h"
 #include "params/PageDisplayState.h"
+#include "params/ParamFile.h"
 #include "params/ParamWorker.h"
 #include "uikit/TabPage.h"
 
@@ -39,6 +40,9 @@ public:
     // user has been told why.
     bool ImportFrom(const QString& strPath);
     bool ExportTo(const QString& strPath);
+    // The file an export writes for a name the user typed: ".stp" added to a
+    // name without an extension.
+    static QString ExportPath(const QString& strTyped);
     // The recording of the page's readings into a file the user named.
     bool StartRecording(const QString& strPath);
     void StopRecording();
@@ -92,6 +96,8 @@ private:
     void OnIdentificationLeft();
     void OnReadFinished(int nAddress, bool bComplete);
     void OnScanFinished(const QList<int>& arrFound);
+    static QString ImportRefusalText(const QString& strPath, CParamFile::Refusal refusal,
+                                     const QString& strError);
 
     std::unique_ptr<Ui::CParamSettingsDialog> m_pUi;
     CParamWorker m_worker;

@@ -210,6 +210,7 @@ void CParamWorker::WeightReading(int nAddress)
 
 void CParamWorker::ReadParameters(int nAddress)
 {
+    Q_EMIT ReadStarted();
     CSignalSink sink(*this);
     ModuleParamRecord record;
     const CParamSetReadSequence::Result result =
@@ -250,6 +251,7 @@ void CParamWorker::ChangeAddress(int nOldAddress, int nNewAddress)
         Message(QStringLiteral("参数保存失败: adr"));
         return;
     }
+    m_context.SetStatusText(QStringLiteral("模块地址%1已改为%2").arg(nOldAddress).arg(nNewAddress));
     Scan();
     if (!result.m_bStoreAcknowledged)
         Message(QStringLiteral("参数保存失败: TDD1"));
@@ -267,7 +269,9 @@ void CParamWorker::Save(int nAddress)
         CParamSaveSequence(m_context.BusLink(), sink).Run(nAddress, record, {}, [this] {
             return m_bShutdown.load();
         });
-    if (!result.m_arrNotAcknowledged.isEmpty())
+    if (result.m_arrNotAcknowledged.isEmpty())
+        m_context.SetStatusText(QStringLiteral("参数保存成功"));
+    else
         Message(QStringLiteral("参数保存失败: %1")
                     .arg(result.m_arrNotAcknowledged.join(QLatin1Char(' '))));
 }

@@ -77,6 +77,7 @@ Q_SIGNALS:
     void ProgressCleared();
     void ValueRead(const QByteArray& mnemonic, int nValue);
     void IdentificationRead(const QByteArray& text);
+    void ReadStarted();
     void ReadFinished(int nAddress, bool bComplete);
     void ScanFinished(const QList<int>& arrFound);
     void TareRead(int nTare);

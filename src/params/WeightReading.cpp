@@ -3,6 +3,7 @@
 #include "module/ValueTables.h"
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 CWeightReading::Statistics CWeightReading::Accumulate(const Statistics& previous, bool bRestart,
@@ -41,4 +42,12 @@ QString CWeightReading::Text(qint32 nValue, int nDivisionIndex, int nDecimals)
     const int nPlaces = qBound(0, nDecimals, 6);
     const double dValue = Round(nValue, nDivisionIndex) / std::pow(10.0, nPlaces);
     return QString::asprintf("%.*f", nPlaces, dValue);
+}
+
+QString CWeightReading::UnitText(int nUnitIndex)
+{
+    static const char* const kUnits[] = {"g", "kg", "T", "lb", "N"};
+    if (nUnitIndex < 0 || nUnitIndex >= int(std::size(kUnits)))
+        return QString();
+    return QString::fromLatin1(kUnits[nUnitIndex]);
 }

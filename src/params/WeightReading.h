@@ -26,4 +26,7 @@ public:
     static qint32 Round(qint32 nValue, int nDivisionIndex);
     // The rounded value over 10^decimals, fixed with exactly that many decimals.
     static QString Text(qint32 nValue, int nDivisionIndex, int nDecimals);
+    // The unit beside the weight: "g", "kg", "T", "lb", "N" (empty outside
+    // them). The unit list spells the second "Kg"; the label does not.
+    static QString UnitText(int nUnitIndex);
 };

@@ -88,8 +88,10 @@ void CSimBus::SetFaults(const SimFaults& faults)
     std::lock_guard lock(m_mutex);
     m_options.m_faults = faults;
     m_nReplyCount = 0;
-    for (const auto& pModule : m_modules)
+    for (const auto& pModule : m_modules) {
         pModule->SetZtsSupported(!faults.m_bZtsUnsupported);
+        pModule->SetUnknownQueries(faults.m_arrUnknownQueries);
+    }
 }
 
 SimFaults CSimBus::Faults() const

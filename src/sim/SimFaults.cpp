@@ -46,6 +46,9 @@ bool SimFaults::Apply(const QString& strFault, QString& strError)
     } else if (strName == "zts-unsupported") {
         bOk = !bHasValue;
         faults.m_bZtsUnsupported = true;
+    } else if (strName == "unknown-query") {
+        bOk = bHasValue && !strValue.isEmpty();
+        faults.m_arrUnknownQueries.append(strValue.toLatin1());
     } else {
         strError = QStringLiteral("unknown fault \"%1\"").arg(strFault);
         return false;
@@ -67,5 +70,6 @@ QString SimFaults::Help()
         "  split[=MS]        write replies one byte at a time, MS apart (2)\n"
         "  delay=MS          hold every reply back MS milliseconds longer\n"
         "  noise[=N]         write N random bytes (4) before every reply\n"
-        "  zts-unsupported   answer \"?\" to ZTS? and ZTS writes\n");
+        "  zts-unsupported   answer \"?\" to ZTS? and ZTS writes\n"
+        "  unknown-query=M   answer \"?\" to the query M? (LDW, for example)\n");
 }

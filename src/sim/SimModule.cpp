@@ -66,6 +66,7 @@ CSimModule::CSimModule(int nAddress, const SimOptions& options)
     m_params.m_strSerial = Padded(QByteArray::number(2400000 + nAddress), kSerialLen);
     m_stored = m_params;
     m_bZtsSupported = !options.m_faults.m_bZtsUnsupported;
+    m_arrUnknownQueries = options.m_faults.m_arrUnknownQueries;
 }
 
 CSimModule::Result CSimModule::RunFrame(const QList<QByteArray>& commands, double dSeconds,
@@ -160,7 +161,7 @@ qint32* CSimModule::SmallParam(const QByteArray& mnemonic, int& nMin, int& nMax)
 
 QByteArray CSimModule::RunQuery(const QByteArray& mnemonic, double dSeconds, Result& result)
 {
-    if (mnemonic == "ZTS" && !m_bZtsSupported)
+    if ((mnemonic == "ZTS" && !m_bZtsSupported) || m_arrUnknownQueries.contains(mnemonic))
         return kUnknown;
     if (mnemonic == "TAV")
         return Line("%+08d", m_params.m_nTav);

@@ -72,6 +72,10 @@ public:
     // A weight on the scale, in raw counts on top of the zero offset.
     void SetExtraLoad(qint32 nRaw) { m_nExtraLoad = nRaw; }
     void SetZtsSupported(bool bSupported) { m_bZtsSupported = bSupported; }
+    void SetUnknownQueries(const QList<QByteArray>& arrMnemonics)
+    {
+        m_arrUnknownQueries = arrMnemonics;
+    }
 
     qint32 RawAt(double dSeconds);
     qint32 GrossAt(double dSeconds);
@@ -99,6 +103,7 @@ private:
     bool m_bGainUnlocked = false; // only within the current frame
     bool m_bNet = false;
     bool m_bZtsSupported = true;
+    QList<QByteArray> m_arrUnknownQueries;
     qint32 m_nZeroOffset;
     qint32 m_nExtraLoad = 0;
     double m_dPhase;

@@ -29,20 +29,30 @@ QString RangeMessage(unsigned nMin, unsigned nMax)
     return QString::fromUtf8("请输入一个介于 %1 和 %2 之间的整数。").arg(nMin).arg(nMax);
 }
 
-QFont ReceiveFont()
+// Both boxes: one fixed-width face with CJK glyphs, so columns of received
+// and typed text line up, Chinese included.
+QFont BoxFont()
 {
-    QFont font(QString::fromUtf8("宋体"), 9);
-    font.setFamilies({QString::fromUtf8("宋体"), QStringLiteral("SimSun"),
-                      QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    QFont font(QStringLiteral("Noto Sans Mono CJK SC"), 11);
+    font.setFamilies({QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("Noto Sans Mono CJK"),
+                      QString::fromUtf8("新宋体"), QStringLiteral("NSimSun")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
     return font;
 }
 
-QFont SendFont()
+// What a key typed into the receive box puts on the bus: a Ctrl+letter (and
+// Ctrl+@ [ \ ] ^ _) as its control byte, whatever the platform makes of the
+// text; any other key its text in GBK. Empty for keys without a character.
+QByteArray TypedBytes(const QKeyEvent& key)
 {
-    QFont font(QStringLiteral("Times New Roman"), 20);
-    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
-                      QStringLiteral("DejaVu Serif"), QStringLiteral("Noto Serif CJK SC")});
-    return font;
+    if (key.modifiers().testFlag(Qt::ControlModifier)) {
+        const int nKey = key.key();
+        if (nKey >= Qt::Key_At && nKey <= Qt::Key_Underscore)
+            return QByteArray(1, char(nKey - Qt::Key_At));
+        return QByteArray();
+    }
+    return CGbkCodec::Encode(key.text());
 }
 
 QTimer* MakeTimer(QObject* pParent, const char* pszName)
@@ -72,7 +82,7 @@ CComAssistDialog::CComAssistDialog(CPageContext& context, QWidget* parent)
     }
 
     QPlainTextEdit* pReceive = m_pUi->editReceive;
-    pReceive->setFont(ReceiveFont());
+    pReceive->setFont(BoxFont());
     pReceive->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid rgb(217, 217, 217);"
                                            " background: rgb(208, 207, 226); color: black; }"));
     pReceive->setReadOnly(true);
@@ -82,7 +92,7 @@ CComAssistDialog::CComAssistDialog(CPageContext& context, QWidget* parent)
     pReceive->installEventFilter(this);
 
     CSendArea* pSend = m_pUi->editSend;
-    pSend->setFont(SendFont());
+    pSend->setFont(BoxFont());
     pSend->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pSend->installEventFilter(this);
 
@@ -339,10 +349,15 @@ bool CComAssistDialog::eventFilter(QObject* pWatched, QEvent* event)
         }
         return true;
     }
-    if (pWatched == m_pUi->editReceive && !pKey->text().isEmpty() &&
-        !pKey->modifiers().testFlag(Qt::ControlModifier)) {
-        // Typed keys go to the bus; the box shows only what was received.
-        m_port.SendTextData(CGbkCodec::Encode(pKey->text()));
+    if (pWatched == m_pUi->editReceive) {
+        // Each typed character goes to the bus at once, control characters
+        // (Ctrl+C is 0x03) included, and is shown where the received text ends.
+        // Copying stays on the context menu and Ctrl+Insert.
+        const QByteArray typed = TypedBytes(*pKey);
+        if (typed.isEmpty())
+            return CTabPage::eventFilter(pWatched, event);
+        m_port.SendTextData(typed);
+        EchoTyped(pKey->modifiers().testFlag(Qt::ControlModifier) ? QString() : pKey->text());
         return true;
     }
     return CTabPage::eventFilter(pWatched, event);
@@ -456,6 +471,25 @@ void CComAssistDialog::AppendToBox()
             cut.removeSelectedText();
         }
     }
+    pBox->verticalScrollBar()->setValue(pBox->verticalScrollBar()->maximum());
+}
+
+void CComAssistDialog::EchoTyped(const QString& strText)
+{
+    QString strShown;
+    for (const QChar ch : strText)
+        if (ch == QLatin1Char('\r'))
+            strShown += QLatin1Char('\n');
+        else if (ch.isPrint() || ch == QLatin1Char('\t'))
+            strShown += ch;
+    if (strShown.isEmpty())
+        return;
+    // Received text still waiting for the box comes first.
+    AppendToBox();
+    QPlainTextEdit* pBox = m_pUi->editReceive;
+    QTextCursor cursor(pBox->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(strShown);
     pBox->verticalScrollBar()->setValue(pBox->verticalScrollBar()->maximum());
 }
 

@@ -75,6 +75,8 @@ private:
     void SendSendArea(bool bFromTimer);
     void SetDisplayMode(bool bHex);
     void AppendToBox();
+    // A character typed into the receive box, shown after the received text.
+    void EchoTyped(const QString& strText);
     void ClearBox();
     void ArchiveNow(bool bReportOnce);
     void LoadSendText();

@@ -78,26 +78,26 @@ class CPlotTest : public QObject
     Q_OBJECT
 
 private slots:
-    void RealTimeBufferShiftsByHalf();
-    void HistoryWindowFollowsTheStart();
-    void HistoryValueUnderTheCursor();
-    void GridLabelsAndGuards();
-    void ValueToYNeverOverflows();
-    void TimeLabels();
-    void SummaryMatchesAPlainScan();
+    void realTimeBufferShiftsByHalf();
+    void historyWindowFollowsTheStart();
+    void historyValueUnderTheCursor();
+    void gridLabelsAndGuards();
+    void valueToYNeverOverflows();
+    void timeLabels();
+    void summaryMatchesAPlainScan();
 
-    void FreshPlotDrawsNoCurve();
-    void ValueDrawnAtItsHeightInTheNewestColumn();
-    void LoneSpikeShowsAtWholeFileZoom();
-    void ZoomDrawsTheEnvelopeOfEachColumn();
-    void DegenerateRangesAndNarrowPlotsPaint();
-    void RangeChangeRedrawsTheGrid();
-    void MouseReachesThePage();
-    void EveryValueReachesTheStatistics();
-    void WorkerFeedsWhileTheUiPaintsAndResizes();
+    void freshPlotDrawsNoCurve();
+    void valueDrawnAtItsHeightInTheNewestColumn();
+    void loneSpikeShowsAtWholeFileZoom();
+    void zoomDrawsTheEnvelopeOfEachColumn();
+    void degenerateRangesAndNarrowPlotsPaint();
+    void rangeChangeRedrawsTheGrid();
+    void mouseReachesThePage();
+    void everyValueReachesTheStatistics();
+    void workerFeedsWhileTheUiPaintsAndResizes();
 };
 
-void CPlotTest::RealTimeBufferShiftsByHalf()
+void CPlotTest::realTimeBufferShiftsByHalf()
 {
     CPlotCurve curve(0, kGreen, 1);
     QVERIFY(PointValues(curve).isEmpty());
@@ -123,7 +123,7 @@ void CPlotTest::RealTimeBufferShiftsByHalf()
     QCOMPARE(pTimes[1219], qint64(3440));
 }
 
-void CPlotTest::HistoryWindowFollowsTheStart()
+void CPlotTest::historyWindowFollowsTheStart()
 {
     PlotOnPage p;
     C2dPlot& plot = p.plot;
@@ -170,7 +170,7 @@ void CPlotTest::HistoryWindowFollowsTheStart()
     QVERIFY(!plot.GetHistoryValue(1, nValue, 41));
 }
 
-void CPlotTest::HistoryValueUnderTheCursor()
+void CPlotTest::historyValueUnderTheCursor()
 {
     PlotOnPage p;
     p.plot.SetMode(CPlotCurve::History);
@@ -188,7 +188,7 @@ void CPlotTest::HistoryValueUnderTheCursor()
     QCOMPARE(nValue, -1);
 }
 
-void CPlotTest::GridLabelsAndGuards()
+void CPlotTest::gridLabelsAndGuards()
 {
     // Plot from y 10 to y 340.
     auto arr = CPlotScale::GridLines(100, -100, 20, 10, 340);
@@ -228,7 +228,7 @@ void CPlotTest::GridLabelsAndGuards()
     QCOMPARE(CPlotScale::TimeLabelSpacing(-3, 10), 0);
 }
 
-void CPlotTest::ValueToYNeverOverflows()
+void CPlotTest::valueToYNeverOverflows()
 {
     const qint64 arrValues[] = {std::numeric_limits<qint32>::min(),
                                 std::numeric_limits<qint32>::max(), -1, 0, 5000000};
@@ -255,7 +255,7 @@ void CPlotTest::ValueToYNeverOverflows()
     QCOMPARE(CPlotScale::ClampForDrawing(-5000000000LL), -1000000);
 }
 
-void CPlotTest::TimeLabels()
+void CPlotTest::timeLabels()
 {
     // Central European time with its daylight saving rule.
     qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
@@ -290,7 +290,7 @@ void CPlotTest::TimeLabels()
     tzset();
 }
 
-void CPlotTest::SummaryMatchesAPlainScan()
+void CPlotTest::summaryMatchesAPlainScan()
 {
     QRandomGenerator random(7);
     const auto arrRecords =
@@ -311,7 +311,7 @@ void CPlotTest::SummaryMatchesAPlainScan()
     }
 }
 
-void CPlotTest::FreshPlotDrawsNoCurve()
+void CPlotTest::freshPlotDrawsNoCurve()
 {
     PlotOnPage p;
     const QImage image = p.Grab();
@@ -322,7 +322,7 @@ void CPlotTest::FreshPlotDrawsNoCurve()
     QCOMPARE(image.pixel(p.plot.PlotRect().left() + 1, p.Y(0)), qRgb(0, 0, 0));
 }
 
-void CPlotTest::ValueDrawnAtItsHeightInTheNewestColumn()
+void CPlotTest::valueDrawnAtItsHeightInTheNewestColumn()
 {
     PlotOnPage p;
     for (int i = 0; i < 300; ++i)
@@ -336,7 +336,7 @@ void CPlotTest::ValueDrawnAtItsHeightInTheNewestColumn()
     QVERIFY(image.pixel(nLeft + 302, p.Y(37)) != kGreen);
 }
 
-void CPlotTest::LoneSpikeShowsAtWholeFileZoom()
+void CPlotTest::loneSpikeShowsAtWholeFileZoom()
 {
     PlotOnPage p;
     p.plot.SetMode(CPlotCurve::History);
@@ -356,7 +356,7 @@ void CPlotTest::LoneSpikeShowsAtWholeFileZoom()
     QVERIFY(image.pixel(p.plot.PlotRect().left() + 1 + int(nCount / nZoom) + 2, p.Y(0)) != kGreen);
 }
 
-void CPlotTest::ZoomDrawsTheEnvelopeOfEachColumn()
+void CPlotTest::zoomDrawsTheEnvelopeOfEachColumn()
 {
     PlotOnPage p;
     p.plot.SetMode(CPlotCurve::History);
@@ -379,7 +379,7 @@ void CPlotTest::ZoomDrawsTheEnvelopeOfEachColumn()
     QCOMPARE(nValue, 1000);
 }
 
-void CPlotTest::DegenerateRangesAndNarrowPlotsPaint()
+void CPlotTest::degenerateRangesAndNarrowPlotsPaint()
 {
     PlotOnPage p(QSize(45, 45));
     p.plot.SetRange(5, 5, 0);
@@ -399,7 +399,7 @@ void CPlotTest::DegenerateRangesAndNarrowPlotsPaint()
     QVERIFY(!p.Grab().isNull());
 }
 
-void CPlotTest::RangeChangeRedrawsTheGrid()
+void CPlotTest::rangeChangeRedrawsTheGrid()
 {
     PlotOnPage p;
     const int nYBefore = p.Y(50);
@@ -417,7 +417,7 @@ void CPlotTest::RangeChangeRedrawsTheGrid()
     QCOMPARE(image.pixel(p.plot.PlotRect().left() + 600, p.Y(110)), C2dPlot::kPlotColor);
 }
 
-void CPlotTest::MouseReachesThePage()
+void CPlotTest::mouseReachesThePage()
 {
     class CPage : public QWidget
     {
@@ -465,7 +465,7 @@ void CPlotTest::MouseReachesThePage()
     QCOMPARE(plot.Statistics()->parentWidget(), &page);
 }
 
-void CPlotTest::EveryValueReachesTheStatistics()
+void CPlotTest::everyValueReachesTheStatistics()
 {
     PlotOnPage p;
     p.page.show();
@@ -491,7 +491,7 @@ void CPlotTest::EveryValueReachesTheStatistics()
     QTRY_VERIFY_WITH_TIMEOUT(p.plot.PaintCount() > 0, 10000);
 }
 
-void CPlotTest::WorkerFeedsWhileTheUiPaintsAndResizes()
+void CPlotTest::workerFeedsWhileTheUiPaintsAndResizes()
 {
     PlotOnPage p;
     p.page.show();

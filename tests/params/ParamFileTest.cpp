@@ -1,6 +1,8 @@
-#include "params/ParamFile.h"
+#include "TestFiles.h"
+
 #include "module/ModuleParamRecord.h"
 #include "params/PageDisplayState.h"
+#include "params/ParamFile.h"
 #include "params/WeightReading.h"
 
 #include <QFile>
@@ -8,9 +10,6 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <limits>
 
 namespace {
@@ -24,18 +23,6 @@ QByteArray WithWord(QByteArray bytes, int nOffset, qint32 nValue)
 {
     qToLittleEndian(nValue, bytes.data() + nOffset);
     return bytes;
-}
-
-bool WriteFile(const QString& strPath, const QByteArray& bytes)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray ReadFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A record with every word distinct, so that an offset mix-up shows.
@@ -227,16 +214,14 @@ private Q_SLOTS:
         const QByteArray earlier = ReadFile(strPath);
 
         // A file size limit below one parameter file: the write fails, as on a full disk.
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 100;
-        std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         ModuleParamRecord second;
         second.m_nAdi = 222;
-        const bool bExported = CParamFile::Export(strPath, second, PageDisplayState(), strError);
-        setrlimit(RLIMIT_FSIZE, &old);
+        bool bExported = true;
+        {
+            CFileSizeLimit limit(100);
+            QVERIFY(limit.IsSet());
+            bExported = CParamFile::Export(strPath, second, PageDisplayState(), strError);
+        }
         QVERIFY(!bExported);
         QVERIFY(!strError.isEmpty());
         QCOMPARE(ReadFile(strPath), earlier);

@@ -124,6 +124,13 @@ private Q_SLOTS:
             QVERIFY2(Text(page, pszName) == QString::fromUtf8(pszText), pszName);
         QVERIFY(Child<QLineEdit>(page, "editRlc3")->isVisibleTo(&page));
         QVERIFY(!Child<QLineEdit>(page, "editRlc4")->isVisibleTo(&page));
+        // The start message in the small font, on one line of the display.
+        QLabel* pWeight = Child<QLabel>(page, "labelWeight");
+        const QFontMetrics metrics(pWeight->font());
+        QVERIFY(metrics.height() <= 40);
+        QVERIFY(!pWeight->wordWrap());
+        QVERIFY(metrics.horizontalAdvance(pWeight->text()) <=
+                pWeight->contentsRect().width() - 2 * pWeight->margin());
 
         // The port is closed: requests are dropped and no worker starts.
         Click(page, "buttonTare");
@@ -152,6 +159,11 @@ private Q_SLOTS:
         QVERIFY(page.IsModuleRead());
         QCOMPARE(page.Record().m_nLdw, 120000);
         QCOMPARE(Text(page, "labelUnit"), QStringLiteral("g"));
+        QComboBox* pUnit = Child<QComboBox>(page, "comboUnit");
+        pUnit->setCurrentIndex(1);
+        Q_EMIT pUnit->activated(1);
+        QCOMPARE(Text(page, "comboUnit"), QStringLiteral("Kg"));
+        QCOMPARE(Text(page, "labelUnit"), QStringLiteral("kg"));
         // Polling follows: readings fill the statistics.
         QTRY_VERIFY_WITH_TIMEOUT(Text(page, "editMaximum") != QStringLiteral("0"), 10000);
 
@@ -210,6 +222,53 @@ private Q_SLOTS:
         page.show();
         QTRY_VERIFY_WITH_TIMEOUT(pProgress->contains(QStringLiteral("参数读取中...")), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 17), QStringLiteral("ADR 17 OK"), 20000);
+    }
+
+    void readStoppedByHidingDoesNotCount()
+    {
+        CTestPageContext context(Modules({3}));
+        CParamSettingsDialog page(context);
+        page.show();
+        ClickCell(page, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(page.IsModuleRead(), 20000);
+        page.hide();
+        // Shown again: the read it posts is stopped at its start by a hide.
+        QObject::connect(
+            &page.Worker(), &CParamWorker::ProgressShown, &page,
+            [&page](const QString& strText) {
+                if (strText == QStringLiteral("参数读取中..."))
+                    page.Worker().Stop();
+            },
+            Qt::DirectConnection);
+        page.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!page.Worker().IsRunning(), 20000);
+        page.hide();
+        QTRY_VERIFY_WITH_TIMEOUT(!page.IsModuleRead(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 3), QStringLiteral("ADR 3?"), 10000);
+        // Not read: showing the page again starts nothing.
+        page.show();
+        QTest::qWait(200);
+        QVERIFY(!page.Worker().IsRunning());
+    }
+
+    void addressChangeScansToTheEndAfterAStrayStop()
+    {
+        CTestPageContext context(Modules({3}));
+        CParamSettingsDialog page(context);
+        // "停止扫描" pressed while no scan can run (the port is still closed).
+        Click(page, "buttonScan");
+        Click(page, "buttonScan");
+        QCOMPARE(Text(page, "buttonScan"), QStringLiteral("总线扫描"));
+        page.show();
+        ClickCell(page, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 3), QStringLiteral("ADR 3 OK"), 20000);
+        Type(page, "editNewAddress", QStringLiteral("20"));
+        Click(page, "buttonWriteAddress");
+        QTRY_COMPARE_WITH_TIMEOUT(page.FoundAddresses(), QList<int>{20}, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(Cell(page, 20), QStringLiteral("ADR 20 OK"), 20000);
+        QCOMPARE(Cell(page, 31), QStringLiteral("ADR 31 --"));
+        QCOMPARE(context.m_nCurAddress.load(), 20);
+        QVERIFY(context.StatusTexts().contains(QStringLiteral("模块地址3已改为20")));
     }
 
     void tareAndGrossNet()
@@ -283,6 +342,8 @@ private Q_SLOTS:
         // A valid page saves all sixteen steps with the edited values.
         Click(page, "buttonSave");
         QTRY_VERIFY_WITH_TIMEOUT(pProgress->contains(QStringLiteral("保存TDD1...")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(context.StatusTexts().contains(QStringLiteral("参数保存成功")),
+                                 20000);
         StopPolling(page);
         QVERIFY(!LogHas(context, "S03;ADI501;"));
         QVERIFY(LogHas(context, "S03;ADI42;"));
@@ -355,10 +416,13 @@ private Q_SLOTS:
         state.m_nUnit = 1;
         state.m_nDivision = 2;
         state.m_nDecimals = 3;
+        state.m_bRestartStatistics = 0;
         QString strError;
         const QString strPath = dir.filePath("x.stp");
         QVERIFY(CParamFile::Export(strPath, record, state, strError));
         QVERIFY(page.ImportFrom(strPath));
+        QCOMPARE(context.StatusTexts().last(),
+                 QStringLiteral("参数已从文件\"%1\"导入").arg(QDir::toNativeSeparators(strPath)));
         QCOMPARE(Text(page, "editAdi"), QStringLiteral("77"));
         QCOMPARE(Text(page, "comboIcr"), QStringLiteral("96"));
         QCOMPARE(Text(page, "comboGan"), QStringLiteral("4倍"));
@@ -374,25 +438,53 @@ private Q_SLOTS:
         Type(page, "editAdi", QStringLiteral("77"));
         QCOMPARE(page.Record().m_nAdi, 77);
 
-        // A file that is one byte short changes nothing.
+        // Refused files change nothing; the refusal names the file and why.
+        const QString strName = QDir::toNativeSeparators(strPath);
+        const QString strAbsent = QDir::toNativeSeparators(dir.filePath("absent.stp"));
         QFile file(strPath);
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.resize(515));
         file.close();
         QVERIFY(!page.ImportFrom(strPath));
-        QCOMPARE(context.Messages().size(), 1);
+        QVERIFY(!page.ImportFrom(dir.filePath("absent.stp")));
+        const QStringList messages = context.Messages();
+        QCOMPARE(messages.size(), 2);
+        QVERIFY2(
+            messages[0].startsWith(
+                QStringLiteral("导入参数失败: 文件\"%1\"不是参数文件,它有515字节").arg(strName)),
+            qPrintable(messages[0]));
+        QVERIFY2(messages[1].startsWith(
+                     QStringLiteral("导入参数失败: 无法读取文件\"%1\"").arg(strAbsent)),
+                 qPrintable(messages[1]));
         QCOMPARE(Text(page, "editAdi"), QStringLiteral("77"));
 
-        // Export writes what the page holds.
+        // Export writes what the page holds now, its statistics restart included.
+        Click(page, "buttonZero");
         const QString strOut = dir.filePath("y.stp");
         QVERIFY(page.ExportTo(strOut));
+        QCOMPARE(context.StatusTexts().last(),
+                 QStringLiteral("参数已导出到文件\"%1\"").arg(QDir::toNativeSeparators(strOut)));
         ModuleParamRecord back;
         PageDisplayState backState;
         QVERIFY(CParamFile::Import(strOut, back, backState, strError));
         QCOMPARE(back, page.Record());
         QCOMPARE(backState.m_nUnit, 1);
+        QCOMPARE(backState.m_bRestartStatistics, 1);
         QVERIFY(!page.ExportTo(strOut + "/below.stp"));
-        QCOMPARE(context.Messages().size(), 2);
+        QCOMPARE(context.Messages().size(), 3);
+        QVERIFY(context.Messages().last().startsWith(QStringLiteral("导出参数失败: ")));
+    }
+
+    void exportAddsTheExtensionToATypedName()
+    {
+        const QList<QPair<QString, QString>> cases = {
+            {"scale", "scale.stp"},
+            {"/tmp/a.b/scale", "/tmp/a.b/scale.stp"},
+            {"scale.stp", "scale.stp"},
+            {"scale.dat", "scale.dat"},
+        };
+        for (const auto& [strTyped, strWritten] : cases)
+            QCOMPARE(CParamSettingsDialog::ExportPath(strTyped), strWritten);
     }
 };
 

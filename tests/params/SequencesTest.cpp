@@ -190,21 +190,26 @@ private Q_SLOTS:
         QVERIFY(!CParamSetReadSequence::HasNumber("\r\n"));
     }
 
-    void readWithoutZeroTrackingSpeedAndStopped()
+    void readWithoutZeroTrackingSpeedOrZeroLoadAndStopped()
     {
         SimOptions options = Modules({2});
         options.m_faults.m_bZtsUnsupported = true;
+        options.m_faults.m_arrUnknownQueries = {"LDW"};
         CTestPageContext context(options);
         QVERIFY(context.OpenBusPort());
         CRecordingSink sink;
         ModuleParamRecord record;
         record.m_nZts = 6;
+        record.m_nLdw = 5;
         CParamSetReadSequence::Result result;
         OffUiThread(
             [&] { result = CParamSetReadSequence(context.BusLink(), sink).Run(2, record); });
         QVERIFY(result.m_bComplete);
         QCOMPARE(record.m_nZts, 6);
         QVERIFY(sink.Events().contains(QStringLiteral("lacks ZTS")));
+        // Any other query lacking its parameter reads 0.
+        QCOMPARE(record.m_nLdw, 0);
+        QVERIFY(sink.Events().contains(QStringLiteral("LDW=0")));
 
         // Stopped after COC: no further frame, the cell keeps its "?".
         context.Simulator().Bus().ClearFrameLog();
@@ -400,6 +405,14 @@ private Q_SLOTS:
             [&] { change = CAddressChangeSequence(context.BusLink(), sink).Run(20, 5, true); });
         QCOMPARE(change.m_outcome, CAddressChangeSequence::Outcome::InUse);
         QCOMPARE(Frames(context), QList<QByteArray>{"S05;ADR?;"});
+
+        // Onto its own address: no question, adr and TDD1 as for any other.
+        context.Simulator().Bus().ClearFrameLog();
+        OffUiThread(
+            [&] { change = CAddressChangeSequence(context.BusLink(), sink).Run(5, 5, true); });
+        QCOMPARE(change.m_outcome, CAddressChangeSequence::Outcome::Changed);
+        QCOMPARE(Frames(context),
+                 (QList<QByteArray>{"S05;SPW\"NiLOx\";", "S05;adr05;", "S05;TDD1;"}));
 
         // A module that is not there does not acknowledge: no TDD1.
         context.Simulator().Bus().ClearFrameLog();

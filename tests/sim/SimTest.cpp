@@ -252,6 +252,12 @@ private Q_SLOTS:
         bus.SetFaults(faults);
         QCOMPARE(bus.Process("S01;ZTS?;"), QByteArray("?\r\n"));
 
+        faults = SimFaults();
+        QVERIFY(faults.Apply("unknown-query=LDW", strError));
+        bus.SetFaults(faults);
+        QCOMPARE(bus.Process("S01;LDW?;"), QByteArray("?\r\n"));
+        QVERIFY(bus.Process("S01;LWT?;") != QByteArray("?\r\n"));
+
         QVERIFY(!faults.Apply("drop=x", strError));
         QVERIFY(!faults.Apply("melt", strError));
         QVERIFY(!strError.isEmpty());

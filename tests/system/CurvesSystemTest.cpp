@@ -83,7 +83,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!pPlotPage->DataPath().isEmpty(), kWaitMs);
         const QString strDataName = QFileInfo(pPlotPage->DataPath()).fileName();
         QTRY_COMPARE_WITH_TIMEOUT(pFrame->RecordingText(), "正在记录: " + strDataName, kWaitMs);
-        QTest::qWait(3000);
+        QTRY_VERIFY_WITH_TIMEOUT(pPlotPage->ValueCount() > 10, kWaitMs);
         QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(3).center());
         QTRY_VERIFY_WITH_TIMEOUT(!pPlotPage->IsRunning(), kWaitMs);
         m_arrCreated << pPlotPage->DataPath() << pPlotPage->TextPath();

@@ -1,4 +1,5 @@
 #include "RawPty.h"
+#include "TestFiles.h"
 #include "TestPageContext.h"
 
 #include "terminal/ComAssistDialog.h"
@@ -22,17 +23,9 @@
 #include <QTimer>
 
 #include <atomic>
-#include <csignal>
-#include <sys/resource.h>
 #include <thread>
 
 namespace {
-
-QByteArray ReadFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // The page on a test context, its folder a temporary one, shown like a tab.
 struct PageFixture
@@ -66,23 +59,6 @@ struct PageFixture
     QTemporaryDir dir;
     CTestPageContext context;
     CComAssistDialog page{context};
-};
-
-class CFileSizeLimit
-{
-public:
-    explicit CFileSizeLimit(rlim_t nBytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = nBytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~CFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
 };
 
 } // namespace
@@ -222,15 +198,35 @@ private Q_SLOTS:
         QTRY_COMPARE(f.ReceiveBox()->toPlainText(), QStringLiteral("中\n"));
     }
 
-    void typedKeysInTheReceiveBoxGoOutAsGbk()
+    void typedKeysInTheReceiveBoxGoOutAndShow()
     {
+        CRawPty pty;
         PageFixture f;
+        f.UsePty(pty);
         f.page.show();
         QTest::keyClicks(f.ReceiveBox(), QStringLiteral("S"));
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("中"));
         QCoreApplication::sendEvent(f.ReceiveBox(), &key);
-        QCOMPARE(f.page.Port().SentBytes(), 3u);
-        QVERIFY(f.ReceiveBox()->toPlainText().isEmpty());
+        // Control keys reach the bus as their control bytes, Ctrl+Insert copies.
+        QTest::keyClick(f.ReceiveBox(), Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(f.ReceiveBox(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(f.ReceiveBox(), Qt::Key_Return);
+        f.ReceiveBox()->selectAll();
+        QTest::keyClick(f.ReceiveBox(), Qt::Key_Insert, Qt::ControlModifier);
+        const QByteArray expected("S\xD6\xD0\x03\x1A\r");
+        QByteArray wire;
+        QTRY_VERIFY_WITH_TIMEOUT((wire += pty.ReadAvailable()).size() >= expected.size(), 10000);
+        QCOMPARE(wire, expected);
+        QCOMPARE(f.page.Port().SentBytes(), quint32(expected.size()));
+        QCOMPARE(f.ReceiveBox()->toPlainText(), QStringLiteral("S中\n"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("S中\n"));
+        // Both boxes share one fixed-width face with CJK glyphs, at one size.
+        const QFont receive = f.ReceiveBox()->font();
+        QCOMPARE(f.SendArea()->font(), receive);
+        const QFontMetrics metrics(receive);
+        QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')),
+                 metrics.horizontalAdvance(QLatin1Char('W')));
+        QVERIFY(metrics.inFont(QChar(0x4E2D)));
     }
 
     void tooSmallIntervalsStartNoTimer()
@@ -357,8 +353,10 @@ private Q_SLOTS:
         f.page.SetWorkingDirectory(plain.fileName() + QStringLiteral("/sub"));
         QTest::mouseClick(f.Child<QCheckBox>("checkTimedArchive"), Qt::LeftButton);
         QVERIFY(f.Timer("timerArchive")->isActive());
+        int nTicks = 0;
+        QObject::connect(f.Timer("timerArchive"), &QTimer::timeout, [&] { ++nTicks; });
         f.Timer("timerArchive")->setInterval(10);
-        QTest::qWait(200);
+        QTRY_VERIFY_WITH_TIMEOUT(nTicks >= 10, 20000);
         QCOMPARE(f.context.Messages(), QStringList{QStringLiteral("文件创建失败")});
         QCOMPARE(f.page.Port().ReceiveText(), QByteArray("kept"));
         QCOMPARE(f.ReceiveBox()->toPlainText(), QStringLiteral("kept"));
@@ -525,8 +523,10 @@ private Q_SLOTS:
         const QString strLine = QString(1000, QLatin1Char('x'));
         f.SendArea()->setPlainText(strLine);
         QTest::mouseClick(f.Child<QCheckBox>("checkTimedSend"), Qt::LeftButton);
+        int nTicks = 0;
+        QObject::connect(f.Timer("timerSend"), &QTimer::timeout, [&] { ++nTicks; });
         f.Timer("timerSend")->setInterval(11);
-        QTest::qWait(1500);
+        QTRY_VERIFY_WITH_TIMEOUT(nTicks >= 120, 60000);
         // Without waiting, over a hundred ticks would have queued 100 kB and more.
         QVERIFY(f.context.BusLink().PendingOutput() <= 1000);
         const quint32 nSent = f.page.Port().SentBytes();

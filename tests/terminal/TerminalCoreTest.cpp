@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include "terminal/HexText.h"
 #include "terminal/ReceiveDisplayText.h"
 #include "terminal/SendTextFile.h"
@@ -10,44 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <thread>
-
-namespace {
-
-QByteArray ReadFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString& strPath, const QByteArray& bytes)
-{
-    QFile file(strPath);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-// Lowers the file size limit of this process for one scope; writes past it fail with EFBIG.
-class CFileSizeLimit
-{
-public:
-    explicit CFileSizeLimit(rlim_t nBytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = nBytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~CFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
-
-} // namespace
 
 // The terminal's UI-free half: hex text, port layer, display text, files.
 class TerminalCoreTest : public QObject
@@ -284,7 +249,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, saved);
         QTemporaryDir dir;
         CSendTextFile sendFile(dir.path());
-        WriteFile(sendFile.Path(), file);
+        QVERIFY(WriteFile(sendFile.Path(), file));
         QString strLoaded;
         QVERIFY(sendFile.Load(strLoaded));
         QCOMPARE(strLoaded, text);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/resource.h>
+
+// Whole-file reads and writes for tests.
+// The bytes of a file; "<no file PATH>" when it cannot be read, so that a
+// comparison with expected content names the missing file.
+QByteArray ReadFile(const QString& strPath);
+// Creates or truncates the file and writes all of bytes; false on any failure.
+bool WriteFile(const QString& strPath, const QByteArray& bytes);
+
+// Lowers this process's file size limit for one scope: a write past it fails
+// with EFBIG, as on a full disk (SIGXFSZ is ignored from then on). The limit
+// holds for every thread of the process; a test whose other threads write
+// files runs the scope in a child process.
+class CFileSizeLimit
+{
+public:
+    explicit CFileSizeLimit(rlim_t nBytes);
+    ~CFileSizeLimit();
+
+    CFileSizeLimit(const CFileSizeLimit&) = delete;
+    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
+
+    bool IsSet() const { return m_bSet; }
+
+private:
+    rlimit m_old{};
+    bool m_bSet = false;
+};
