@@ -4,6 +4,8 @@
 // measured is the tool's.
 #include "BenchKit.h"
 #include "link/BusLink.h"
+#include "link/MeasuredValuePoll.h"
+#include "link/StopFlag.h"
 #include "multi/PatrolObserver.h"
 #include "multi/PatrolSequence.h"
 
@@ -73,7 +75,8 @@ int main(int argc, char** argv)
     }
 
     std::atomic<bool> bStop{false};
-    CPatrolSequence sequence(link, bStop);
+    CStopFlag stop(bStop);
+    CPatrolSequence sequence(link, stop);
     CCycleTimer timer;
     sequence.SetObserver(&timer);
     sequence.SetMaxAddress(CPatrolSequence::kAddresses - 1);
@@ -94,7 +97,7 @@ int main(int argc, char** argv)
     std::sort(arrMs.begin(), arrMs.end());
     const double dWireMs =
         CPatrolSequence::kAddresses *
-        ((9 + CPatrolSequence::kReplyLen) * 11.0 * 1000.0 / nBaud + dTurnaroundMs);
+        ((9 + CMeasuredValuePoll::kReplyLen) * 11.0 * 1000.0 / nBaud + dTurnaroundMs);
     const double dMedian = arrMs[arrMs.size() / 2];
     const double dP95 = arrMs[std::min(arrMs.size() - 1, arrMs.size() * 95 / 100)];
     std::printf("%zu cycles of 32 reads, %d baud 8E1, %.1f ms turnaround, %d failed reads\n",

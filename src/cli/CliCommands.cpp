@@ -4,6 +4,8 @@
 #include "cli/ParamCliCommands.h"
 #include "cli/PatrolCliCommand.h"
 #include "link/BusLink.h"
+#include "link/MeasuredValuePoll.h"
+#include "link/StopFlag.h"
 #include "module/ModuleCommand.h"
 
 #include <QElapsedTimer>
@@ -86,48 +88,44 @@ int CCliCommands::Msv(const QStringList& arrArgs)
     CCommandArgs args(arrArgs);
     QString strError;
     int nCount = 1;
+    int nIntervalMs = 0;
     QStringList arrPositional;
     const bool bChecksum = args.TakeFlag(QStringLiteral("--checksum"));
     const bool bNoSetup = args.TakeFlag(QStringLiteral("--no-setup"));
     if (!args.TakeInt({QStringLiteral("-n"), QStringLiteral("--count")}, 0, INT_MAX, nCount,
                       strError) ||
+        !args.TakeInt({QStringLiteral("--interval")}, 0, 3600000, nIntervalMs, strError) ||
         !args.TakePositional(1, arrPositional, strError))
         return Usage(strError);
     int nAddress = 0;
     if (!TakeAddress(arrPositional, nAddress))
         return Usage(QStringLiteral("the address is a number from 0 to 31"));
 
-    const auto setUp = [&] {
-        if (bNoSetup)
-            return;
-        const ModuleRequest setup =
-            CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kShortTimeoutMs);
-        m_link.Command(setup.m_text, setup.m_nTimeoutMs);
-    };
-    setUp();
-    quint64 nReconnects = m_link.ReconnectCount();
-    m_link.m_bChecksum = bChecksum ? 1 : 0;
-    const ModuleRequest request = CModuleCommand::MeasuredValue(nAddress);
+    if (!bNoSetup) {
+        QList<ModuleRequest> arrSetup{
+            CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kShortTimeoutMs)};
+        if (bChecksum)
+            arrSetup.append(CModuleCommand::ChecksumOn(nAddress, CModuleCommand::kShortTimeoutMs));
+        for (const ModuleRequest& setup : arrSetup)
+            m_link.Command(setup.m_text, setup.m_nTimeoutMs);
+    }
+    CStopFlag stop(s_bStop);
+    CMeasuredValuePoll poll(m_link, stop);
+    poll.SetTimeout(CModuleCommand::MeasuredValue(nAddress).m_nTimeoutMs);
+    poll.SetChecksum(bChecksum);
+    poll.SetInterval(nIntervalMs);
     bool bAnyFailed = false;
-    for (int i = 0; (nCount == 0 || i < nCount) && !s_bStop; ++i) {
-        // A device that came back may have lost its set-up.
-        if (m_link.ReconnectCount() != nReconnects) {
-            nReconnects = m_link.ReconnectCount();
-            setUp();
-        }
-        qint32 nValue = 0;
-        if (m_link.ReadMeasuredValue(nAddress, nValue, request.m_nReplyLen, request.m_nTimeoutMs)) {
+    poll.Run(nAddress, nCount, [&](CMeasuredValuePoll::Outcome outcome, qint32 nValue) {
+        if (outcome == CMeasuredValuePoll::Outcome::Value) {
             m_out << nValue << "\n";
             m_out.flush();
-        } else {
-            // A closed port fails at once: the read costs its time-out all the same.
-            if (!m_link.IsPortOpen())
-                Pause(request.m_nTimeoutMs);
-            m_err << "timeout\n";
-            m_err.flush();
-            bAnyFailed = true;
+            return;
         }
-    }
+        m_err << (outcome == CMeasuredValuePoll::Outcome::BadCheckByte ? "bad check byte\n"
+                                                                       : "timeout\n");
+        m_err.flush();
+        bAnyFailed = true;
+    });
     return bAnyFailed ? kFailed : kOk;
 }
 

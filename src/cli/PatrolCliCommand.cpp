@@ -2,6 +2,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
+#include "link/StopFlag.h"
 #include "multi/CircleSettings.h"
 #include "multi/PatrolObserver.h"
 #include "multi/PatrolSequence.h"
@@ -165,7 +166,8 @@ int CPatrolCliCommand::Run(const QStringList& arrArgs)
         recorder.Start(*strFolder, nLast);
 
     CCycleReport report(m_out, nLast);
-    CPatrolSequence sequence(m_link, m_bStop);
+    CStopFlag stop(m_bStop);
+    CPatrolSequence sequence(m_link, stop);
     sequence.SetMaxAddress(nLast);
     sequence.SetTimeout(nTimeoutMs);
     sequence.SetObserver(&report);

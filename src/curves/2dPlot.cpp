@@ -5,14 +5,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
 #include <QWheelEvent>
 
 #include <cmath>
-#include <stdexcept>
 
 namespace {
 
@@ -62,23 +60,19 @@ C2dPlot::~C2dPlot()
         m_pParent->removeEventFilter(this);
 }
 
-bool C2dPlot::Create(QWidget* pParent)
+void C2dPlot::Create(QWidget& parent)
 {
-    if (!pParent) {
-        QMessageBox::warning(nullptr, QString(), QStringLiteral("创建窗口失败"));
-        return false;
-    }
-    m_pParent = pParent;
-    setParent(pParent);
-    m_rcClient = pParent->rect();
+    m_pParent = &parent;
+    setParent(&parent);
+    m_rcClient = parent.rect();
     setGeometry(m_rcClient);
-    pParent->installEventFilter(this);
+    parent.installEventFilter(this);
     // The page hears every move the plot hands on, pressed button or not.
-    pParent->setMouseTracking(true);
-    m_pStatistics = std::make_unique<CFlyDialog>(pParent);
-    m_pStatistics->Follow(this);
+    parent.setMouseTracking(true);
+    m_pStatistics = std::make_unique<CFlyDialog>(&parent);
+    // Inside the plot area, right of the value labels.
+    m_pStatistics->Follow(this, QPoint(m_nMarginLeft + 2, m_nMarginTop + 2));
     show();
-    return true;
 }
 
 void C2dPlot::AddCurve(int nPenStyle, QRgb crColor, int nWidth)
@@ -96,21 +90,25 @@ int C2dPlot::CurveCount() const
 int C2dPlot::VisibleCount(int nCurve) const
 {
     const std::lock_guard lock(m_mutex);
-    return Curve(nCurve).m_nVisible;
+    const CPlotCurve* pCurve = FindCurve(nCurve);
+    return pCurve ? pCurve->m_nVisible : 0;
 }
 
-CPlotCurve& C2dPlot::Curve(int nCurve) const
+CPlotCurve* C2dPlot::FindCurve(int nCurve) const
 {
     if (nCurve < 0 || nCurve >= int(m_arrCurves.size()))
-        throw std::invalid_argument("curve index out of range");
-    return *m_arrCurves[size_t(nCurve)];
+        return nullptr;
+    return m_arrCurves[size_t(nCurve)].get();
 }
 
 void C2dPlot::AddValue(int nCurve, float fValue)
 {
     const qint64 nNow = QDateTime::currentSecsSinceEpoch();
     const std::lock_guard lock(m_mutex);
-    Curve(nCurve).AddValue(TruncatedValue(fValue), nNow);
+    CPlotCurve* pCurve = FindCurve(nCurve);
+    if (!pCurve)
+        return;
+    pCurve->AddValue(TruncatedValue(fValue), nNow);
     m_arrPendingStatistics.emplace_back(nCurve, fValue);
 }
 
@@ -145,7 +143,8 @@ void C2dPlot::SetHistoryData(int nCurve, const WeightRecord* pRecords, qint64 nC
 void C2dPlot::SetHistoryData(int nCurve, std::shared_ptr<const CHistoryData> pRecords)
 {
     const std::lock_guard lock(m_mutex);
-    Curve(nCurve).SetHistoryData(std::move(pRecords));
+    if (CPlotCurve* pCurve = FindCurve(nCurve))
+        pCurve->SetHistoryData(std::move(pRecords));
 }
 
 int C2dPlot::SetHistoryStart(qint64 nStart)
@@ -169,20 +168,21 @@ void C2dPlot::SetHistoryZoom(int nZoom)
 bool C2dPlot::GetHistoryValue(int nCurve, qint32& nValue, qint64 nX) const
 {
     const std::lock_guard lock(m_mutex);
-    const CPlotCurve& curve = Curve(nCurve);
-    if (nX < m_nMarginLeft)
+    const CPlotCurve* pCurve = FindCurve(nCurve);
+    if (!pCurve || nX < m_nMarginLeft)
         return false;
     const qint64 nIndex = nX - m_nMarginLeft;
-    if (nIndex >= curve.RecordCount())
+    if (nIndex >= pCurve->RecordCount())
         return false;
-    nValue = curve.HistoryData()->Record(nIndex).m_nValue;
+    nValue = pCurve->HistoryData()->Record(nIndex).m_nValue;
     return true;
 }
 
 qint64 C2dPlot::HistoryRecordCount(int nCurve) const
 {
     const std::lock_guard lock(m_mutex);
-    return Curve(nCurve).RecordCount();
+    const CPlotCurve* pCurve = FindCurve(nCurve);
+    return pCurve ? pCurve->RecordCount() : 0;
 }
 
 void C2dPlot::ShowStatistics(bool bShow)
@@ -262,11 +262,11 @@ void C2dPlot::FlushStatistics()
 void C2dPlot::paintEvent(QPaintEvent*)
 {
     Layout();
+    // Backgrounds and grid come from the cache, the curves are drawn over them,
+    // and the window system shows the finished frame in one go.
     QPainter dc(this);
-    m_pDc = &dc;
-    PrepareBuffer();
-    DrawCurves();
-    Present();
+    PrepareBuffer(dc);
+    DrawCurves(dc);
     ++m_nPaintCount;
 }
 
@@ -276,7 +276,7 @@ void C2dPlot::Layout()
     m_rcPlot = PlotRect();
 }
 
-void C2dPlot::PrepareBuffer()
+void C2dPlot::PrepareBuffer(QPainter& dc)
 {
     if (!m_bGridValid || m_imgGrid.size() != m_rcClient.size()) {
         m_imgGrid = QImage(m_rcClient.size(), QImage::Format_RGB32);
@@ -288,7 +288,7 @@ void C2dPlot::PrepareBuffer()
         DrawGrid();
         m_bGridValid = true;
     }
-    m_pDc->drawImage(0, 0, m_imgGrid);
+    dc.drawImage(0, 0, m_imgGrid);
 }
 
 void C2dPlot::DrawGrid()
@@ -315,7 +315,7 @@ void C2dPlot::DrawGrid()
     }
 }
 
-void C2dPlot::DrawCurves()
+void C2dPlot::DrawCurves(QPainter& painter)
 {
     // Copy what is drawn under the lock; scale and draw without it.
     std::vector<CurveFrame> arrFrames;
@@ -336,7 +336,6 @@ void C2dPlot::DrawCurves()
             frame.m_bHistory = curve.m_nMode == CPlotCurve::History;
         }
     }
-    QPainter& painter = *m_pDc;
     painter.setFont(font());
     const int nTextHeight = painter.fontMetrics().height();
     const int nLabelStep =
@@ -369,12 +368,6 @@ void C2dPlot::DrawCurves()
             QPen(QColor::fromRgb(frame.m_crColor), frame.m_nWidth, PenStyle(frame.m_nPenStyle)));
         painter.drawPolyline(frame.m_arrPoints.data(), int(frame.m_arrPoints.size()));
     }
-}
-
-void C2dPlot::Present()
-{
-    m_pDc->end();
-    m_pDc = nullptr;
 }
 
 void C2dPlot::mouseMoveEvent(QMouseEvent* event)

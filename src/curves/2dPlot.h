@@ -37,16 +37,17 @@ public:
     C2dPlot();
     ~C2dPlot() override;
 
-    // Puts the plot over pParent's whole client area and makes the statistics
-    // window, a small tool window owned by pParent that follows the plot.
-    virtual bool Create(QWidget* pParent);
+    // Puts the plot over the parent's whole client area and makes the
+    // statistics window, a small child of the parent above the plot.
+    void Create(QWidget& parent);
 
     void AddCurve(int nPenStyle, QRgb crColor, int nWidth);
     int CurveCount() const;
     // Real-time samples a curve shows (at most 1220).
     int VisibleCount(int nCurve) const;
     // Any thread. The curve keeps the value truncated toward zero; the
-    // statistics window gets it as it is. No repaint: call Refresh.
+    // statistics window gets it as it is. No repaint: call Refresh. A curve
+    // index that was never added is ignored here and below.
     void AddValue(int nCurve, float fValue);
     // Any thread: asks for a repaint.
     void Refresh();
@@ -78,9 +79,6 @@ public:
     int PaintCount() const { return m_nPaintCount.load(); }
 
 protected:
-    virtual void DrawGrid();
-    virtual void PrepareBuffer();
-
     bool event(QEvent* event) override;
     bool eventFilter(QObject* pWatched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -105,19 +103,17 @@ private:
     };
 
     void Layout();
-    void DrawCurves();
-    void Present();
+    // The grid into the cache when it is stale, then the cache onto dc.
+    void PrepareBuffer(QPainter& dc);
+    void DrawGrid();
+    void DrawCurves(QPainter& painter);
     void OnRefreshTick();
     void FlushStatistics();
     void Forward(QMouseEvent* event);
-    CPlotCurve& Curve(int nCurve) const;
+    CPlotCurve* FindCurve(int nCurve) const;
 
     QWidget* m_pParent = nullptr;
     QRect m_rcClient;
-    // The widget's own off-screen surface while a paint runs: backgrounds and
-    // grid are copied in from the cache, the curves drawn over them, and the
-    // window system shows the finished frame in one go.
-    QPainter* m_pDc = nullptr;
     QImage m_imgGrid; // backgrounds and grid, kept until a resize or range change
     bool m_bGridValid = false;
     std::unique_ptr<CFlyDialog> m_pStatistics;

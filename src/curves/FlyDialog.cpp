@@ -1,5 +1,6 @@
 #include "curves/FlyDialog.h"
 
+#include "link/PostedCall.h"
 #include "ui_FlyDialog.h"
 
 #include <QMouseEvent>
@@ -19,47 +20,37 @@ QString ValueText(float fValue)
 
 } // namespace
 
-CFlyDialog::CFlyDialog(QWidget* pOwner)
-    : QWidget(pOwner, Qt::Tool | Qt::FramelessWindowHint), m_pUi(std::make_unique<Ui::FlyDialog>())
+CFlyDialog::CFlyDialog(QWidget* pOwner) : QWidget(pOwner), m_pUi(std::make_unique<Ui::FlyDialog>())
 {
     m_pUi->setupUi(this);
-    setAttribute(Qt::WA_ShowWithoutActivating);
     m_timer.setInterval(kTickMs);
     connect(&m_timer, &QTimer::timeout, this, &CFlyDialog::OnTimer);
 }
 
-void CFlyDialog::Follow(QWidget* pAnchor)
+void CFlyDialog::Follow(QWidget* pAnchor, QPoint ptOrigin)
 {
     if (m_pAnchor)
         m_pAnchor->removeEventFilter(this);
     m_pAnchor = pAnchor;
     if (m_pAnchor)
         m_pAnchor->installEventFilter(this);
+    m_ptOrigin = ptOrigin;
     m_ptOffset = QPoint(0, 0);
     Reposition();
 }
 
 void CFlyDialog::Reposition()
 {
-    if (!m_pAnchor)
+    if (!m_pAnchor || !parentWidget())
         return;
-    // The anchor's window is known only once the page sits in it.
-    QWidget* pWindow = m_pAnchor->window();
-    if (pWindow != m_pAnchorWindow) {
-        if (m_pAnchorWindow)
-            m_pAnchorWindow->removeEventFilter(this);
-        m_pAnchorWindow = pWindow;
-        m_pAnchorWindow->installEventFilter(this);
-    }
-    move(m_pAnchor->mapToGlobal(QPoint(0, 0)) + m_ptOffset);
+    move(m_pAnchor->mapTo(parentWidget(), m_ptOrigin) + m_ptOffset);
+    raise();
 }
 
 bool CFlyDialog::eventFilter(QObject* pWatched, QEvent* event)
 {
-    if ((pWatched == m_pAnchor || pWatched == m_pAnchorWindow) &&
-        (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
-         event->type() == QEvent::ParentChange) &&
-        isVisible())
+    if (pWatched == m_pAnchor &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize) && isVisible())
         Reposition();
     return QWidget::eventFilter(pWatched, event);
 }
@@ -108,12 +99,9 @@ void CFlyDialog::UpdateStatistics(int i, float x)
         return;
     }
     // A worker never touches the labels; the UI thread sets them.
-    QMetaObject::invokeMethod(
-        this,
-        [this, strCurrent, strMax, strMin, strPeak] {
-            ShowTexts(strCurrent, strMax, strMin, strPeak);
-        },
-        Qt::QueuedConnection);
+    CPostedCall::Post(this, [this, strCurrent, strMax, strMin, strPeak] {
+        ShowTexts(strCurrent, strMax, strMin, strPeak);
+    });
 }
 
 float CFlyDialog::Current() const
@@ -155,9 +143,14 @@ void CFlyDialog::mouseMoveEvent(QMouseEvent* event)
         QWidget::mouseMoveEvent(event);
         return;
     }
-    move(m_ptStartPos + event->globalPosition().toPoint() - m_ptPressGlobal);
-    if (m_pAnchor)
-        m_ptOffset = pos() - m_pAnchor->mapToGlobal(QPoint(0, 0));
+    QPoint ptPos = m_ptStartPos + event->globalPosition().toPoint() - m_ptPressGlobal;
+    if (m_pAnchor && parentWidget()) {
+        // Never over the value labels left of the origin.
+        const QPoint ptOrigin = m_pAnchor->mapTo(parentWidget(), m_ptOrigin);
+        ptPos.setX(qMax(ptPos.x(), ptOrigin.x()));
+        m_ptOffset = ptPos - ptOrigin;
+    }
+    move(ptPos);
     event->accept();
 }
 

@@ -17,9 +17,11 @@ class FlyDialog;
 // and peak-to-peak of the values fed to it. The texts are redrawn at most once
 // per tick: the tick raises the refresh flag, the next value redraws and
 // lowers it; the tick runs while the window is shown.
-// It is a tool window of its owner (the page), not a child clipped to the
-// plot: it sits at the plot's top-left corner, keeps the place the user drags
-// it to relative to the plot, and follows the plot when the window moves.
+// It is a child of its owner (the page), raised above the plot: it shows and
+// hides with the page, whatever the window manager does with the main window.
+// It sits at a point of the plot (right of the value labels), keeps the place
+// the user drags it to relative to that point, never left of it, and follows
+// the plot when it moves or resizes.
 class CFlyDialog : public QWidget
 {
     Q_OBJECT
@@ -30,8 +32,8 @@ public:
     explicit CFlyDialog(QWidget* pOwner);
     ~CFlyDialog() override;
 
-    // The widget whose top-left corner the window keeps its place from.
-    void Follow(QWidget* pAnchor);
+    // The sibling widget, and the point of it, the window keeps its place from.
+    void Follow(QWidget* pAnchor, QPoint ptOrigin = QPoint());
     bool IsTicking() const { return m_timer.isActive(); }
 
     // Any thread. Indices 0..2 keep extremes and may redraw; others only set
@@ -69,6 +71,6 @@ private:
     QPoint m_ptPressGlobal;
     QPoint m_ptStartPos;
     QPointer<QWidget> m_pAnchor;
-    QPointer<QWidget> m_pAnchorWindow; // watched for moves
-    QPoint m_ptOffset;                 // from the anchor's top-left corner
+    QPoint m_ptOrigin; // in the anchor
+    QPoint m_ptOffset; // from the origin, never to its left
 };

@@ -16,7 +16,7 @@
 CHistoryDialog::CHistoryDialog(CPageContext& context, QWidget* parent) : CCurvePage(context, parent)
 {
     setAcceptDrops(true);
-    m_plot.Create(this);
+    m_plot.Create(*this);
     m_plot.AddCurve(0, qRgb(0, 255, 0), 1);
     m_plot.SetMode(CPlotCurve::History);
     m_plot.ShowStatistics(false);

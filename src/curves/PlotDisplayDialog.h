@@ -2,12 +2,11 @@
 
 #include "curves/2dPlot.h"
 #include "curves/CurvePage.h"
+#include "link/WorkerThread.h"
 #include "recording/RealTimeRecording.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
-#include <thread>
 
 // The real-time curve page: while shown, a worker polls the measured value of
 // the module selected when the page was shown, as fast as the bus answers,
@@ -17,7 +16,6 @@ class CPlotDisplayDialog : public CCurvePage
     Q_OBJECT
 public:
     static constexpr int kTimeoutMs = 1500;
-    static constexpr int kReplyLength = 6;
 
     explicit CPlotDisplayDialog(CPageContext& context, QWidget* parent = nullptr);
     ~CPlotDisplayDialog() override;
@@ -26,7 +24,7 @@ public:
     int Start();
     void StopWorker() override;
 
-    bool IsRunning() const { return m_bRunning.load(); }
+    bool IsRunning() const { return m_worker.IsRunning(); }
     int Address() const { return m_nAddress.load(); }
     C2dPlot& Plot() { return m_plot; }
     // The recording's clock (tests fix it); set before the page is shown.
@@ -46,24 +44,16 @@ protected:
 
 private:
     void Run();
-    // Waits up to nMs or until stop is asked; true when stop was asked.
-    bool WaitForStop(int nMs);
-    void OnWorkerEnded();
     void ReportWriteFailure(int nError);
 
     C2dPlot m_plot;
-    std::thread m_worker;
-    std::atomic<bool> m_bRunning{false};
-    std::atomic<bool> m_bStop{false};
-    // Shown again while the old worker was ending: poll again once it has.
-    bool m_bRestart = false;
     std::atomic<int> m_nAddress{0};
     std::atomic<int> m_nValues{0};
     std::atomic<int> m_nReads{0};
-    QString m_strProgramDir; // taken on the UI thread before each start
     CRealTimeRecording::Clock m_clock;
-    mutable std::mutex m_mutex; // guards the paths and the stop wait
-    std::condition_variable m_stopEvent;
+    mutable std::mutex m_mutex; // guards the folder and the paths
+    QString m_strProgramDir;    // taken on the UI thread before each start
     QString m_strDataPath;
     QString m_strTextPath;
+    CWorkerThread m_worker; // last: stopped and joined before the rest goes
 };

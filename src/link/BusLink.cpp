@@ -347,8 +347,10 @@ bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen,
 }
 
 bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs,
-                                 bool bChecksum)
+                                 bool bChecksum, bool* pbBadCheckByte)
 {
+    if (pbBadCheckByte)
+        *pbBadCheckByte = false;
     if (!IsPortOpen())
         return false;
     const QByteArray command = CModuleCommand::MeasuredValue(nAddress).m_text;
@@ -356,7 +358,11 @@ bool CBusLink::ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen,
     QByteArray reply;
     if (!Transact(command, nExpectedLen, nTimeoutMs, reply))
         return false;
-    return CModuleReply::DecodeMeasuredValue(reply, bChecksum, nValue);
+    const CModuleReply::ValueReply decoded =
+        CModuleReply::CheckMeasuredValue(reply, bChecksum, nValue);
+    if (pbBadCheckByte)
+        *pbBadCheckByte = decoded == CModuleReply::ValueReply::BadCheckByte;
+    return decoded == CModuleReply::ValueReply::Decoded;
 }
 
 std::chrono::steady_clock::time_point CBusLink::LastReplyTime() const

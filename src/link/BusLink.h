@@ -106,9 +106,10 @@ public:
     // The measured-value read of the module library (checked while
     // m_bChecksum is set). One attempt.
     bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs);
-    // The same read with the check byte tested as bChecksum says, not as m_bChecksum.
+    // The same read with the check byte tested as bChecksum says, not as m_bChecksum;
+    // pbBadCheckByte, when given, tells whether a reply came with a wrong check byte.
     bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs,
-                           bool bChecksum);
+                           bool bChecksum, bool* pbBadCheckByte = nullptr);
     // When the collector last completed a reply, also one whose exchange had
     // already timed out (a late reply); the clock's epoch when none was.
     std::chrono::steady_clock::time_point LastReplyTime() const;

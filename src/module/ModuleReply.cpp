@@ -30,18 +30,24 @@ bool CModuleReply::IsAcknowledged(const QByteArray& reply)
 
 bool CModuleReply::DecodeMeasuredValue(const QByteArray& reply, bool bChecksum, qint32& nValue)
 {
+    return CheckMeasuredValue(reply, bChecksum, nValue) == ValueReply::Decoded;
+}
+
+CModuleReply::ValueReply CModuleReply::CheckMeasuredValue(const QByteArray& reply, bool bChecksum,
+                                                          qint32& nValue)
+{
     if (reply.size() < 6)
-        return false;
+        return ValueReply::TooShort;
     const auto b0 = static_cast<quint8>(reply[0]);
     const auto b1 = static_cast<quint8>(reply[1]);
     const auto b2 = static_cast<quint8>(reply[2]);
     if (bChecksum && (b0 ^ b1 ^ b2) != static_cast<quint8>(reply[3]))
-        return false;
+        return ValueReply::BadCheckByte;
     qint32 nRaw = (b0 << 16) | (b1 << 8) | b2;
     if (nRaw >= 0x800000)
         nRaw -= 0x1000000;
     nValue = nRaw;
-    return true;
+    return ValueReply::Decoded;
 }
 
 bool CModuleReply::IsUnsupported(const QByteArray& reply)

@@ -25,6 +25,14 @@ public:
     // 24-bit big-endian two's complement value in bytes 0..2, byte 3 their XOR
     // (looked at only with bChecksum), bytes 4 and 5 not looked at.
     static bool DecodeMeasuredValue(const QByteArray& reply, bool bChecksum, qint32& nValue);
+    // The same, telling a wrong check byte apart from a reply too short to hold a value.
+    enum class ValueReply
+    {
+        Decoded,
+        TooShort,
+        BadCheckByte,
+    };
+    static ValueReply CheckMeasuredValue(const QByteArray& reply, bool bChecksum, qint32& nValue);
     // The whole reply equals the two-digit address and CR LF.
     static bool IsAddressEcho(const QByteArray& reply, int nAddress);
 

@@ -1,5 +1,6 @@
 #include "multi/32DisplayDialog.h"
 
+#include "link/PostedCall.h"
 #include "multi/CircleSetDialog.h"
 #include "multi/GridColour.h"
 #include "multi/PatrolWorker.h"
@@ -63,7 +64,6 @@ C32DisplayDialog::C32DisplayDialog(CPageContext& context, QWidget* parent)
             &C32DisplayDialog::OnAddressStarted);
     connect(m_pWorker.get(), &CPatrolWorker::ReadDone, this, &C32DisplayDialog::OnReadDone);
     connect(m_pWorker.get(), &CPatrolWorker::CycleDone, this, &C32DisplayDialog::OnCycleDone);
-    connect(m_pWorker.get(), &CPatrolWorker::Ended, this, &C32DisplayDialog::OnWorkerEnded);
     m_recorder.SetFailureReporter(
         [this](const CPatrolRecorder::Failure& failure) { OnRecordFailure(failure); });
 
@@ -86,8 +86,7 @@ QTableWidget* C32DisplayDialog::Grid() const
 
 void C32DisplayDialog::StopWorker()
 {
-    m_bShown = false;
-    m_bRestartWhenEnded = false;
+    SetPatrolling(false);
     m_pWorker->StopAndJoin();
     m_recorder.Stop();
     m_bSaving = false;
@@ -96,33 +95,26 @@ void C32DisplayDialog::StopWorker()
 
 void C32DisplayDialog::OnPageShown()
 {
-    m_bShown = true;
-    // The port first: set-up commands sent to a closed port would only time out.
-    if (!Context().IsPortOpen())
-        Context().OpenBusPort();
-    StartPatrol();
+    SetPatrolling(true);
 }
 
 void C32DisplayDialog::OnPageHidden()
 {
-    m_bShown = false;
-    m_bRestartWhenEnded = false;
-    m_pWorker->RequestStop();
+    SetPatrolling(false);
 }
 
-void C32DisplayDialog::StartPatrol()
+void C32DisplayDialog::SetPatrolling(bool bPatrolling)
 {
-    // The previous worker is still ending: patrol again as soon as it has.
-    if (!m_pWorker->Start())
-        m_bRestartWhenEnded = true;
-}
-
-void C32DisplayDialog::OnWorkerEnded()
-{
-    if (m_bShown && m_bRestartWhenEnded && !m_pWorker->IsRunning()) {
-        m_bRestartWhenEnded = false;
+    // The port first: set-up commands sent to a closed port would only time out.
+    if (bPatrolling && !Context().IsPortOpen())
+        Context().OpenBusPort();
+    m_bPatrolling = bPatrolling;
+    m_pUi->buttonPatrol->setText(
+        QString::fromUtf8(bPatrolling ? kStopPatrolCaption : kPatrolCaption));
+    if (bPatrolling)
         m_pWorker->Start();
-    }
+    else
+        m_pWorker->RequestStop();
 }
 
 QString C32DisplayDialog::FormatValue(qint32 nValue, int nDecimals)
@@ -231,9 +223,7 @@ void C32DisplayDialog::OnSettingsClicked()
 
 void C32DisplayDialog::OnPatrolClicked()
 {
-    // Only the caption: the patrol follows the page's visibility.
-    const bool bStart = m_pUi->buttonPatrol->text() == QString::fromUtf8(kPatrolCaption);
-    m_pUi->buttonPatrol->setText(QString::fromUtf8(bStart ? kStopPatrolCaption : kPatrolCaption));
+    SetPatrolling(!m_bPatrolling);
 }
 
 void C32DisplayDialog::OnSaveClicked()
@@ -260,8 +250,7 @@ void C32DisplayDialog::OnRecordFailure(const CPatrolRecorder::Failure& failure)
     if (!failure.m_bFirstOfRecording)
         return;
     const QString strText = QString::fromUtf8("写文件错误,错误码:%1").arg(failure.m_nError);
-    QMetaObject::invokeMethod(
-        this, [this, strText] { Context().ShowMessage(strText); }, Qt::QueuedConnection);
+    CPostedCall::Post(this, [this, strText] { Context().ShowMessage(strText); });
 }
 
 void C32DisplayDialog::resizeEvent(QResizeEvent* event)

@@ -19,7 +19,9 @@ class C32DisplayDialog;
 
 // The multi-module page: while it is shown, its worker patrols addresses 0 up
 // to the highest one and every value lands in its cell of an 8 x 4 grid
-// ("AD%d:%s"). The values of each address can be recorded into .sdat files.
+// ("AD%d:%s"). A show starts the patrol; "停止巡检" stops it (cells keep their
+// values, recordings stay open) and "开始巡检" starts it again. The values of
+// each address can be recorded into .sdat files.
 class C32DisplayDialog : public CTabPage
 {
     Q_OBJECT
@@ -52,6 +54,7 @@ public:
     QTableWidget* Grid() const;
     CPatrolWorker& Worker() const { return *m_pWorker; }
     bool IsSaving() const { return m_bSaving; }
+    bool IsPatrolling() const { return m_bPatrolling; }
     const CPatrolRecorder& Recorder() const { return m_recorder; }
 
 protected:
@@ -67,10 +70,9 @@ private:
     void OnAddressStarted(int nAddress);
     void OnReadDone(int nAddress, bool bOk, qint32 nValue);
     void OnCycleDone(qint64 nElapsedMs);
-    void OnWorkerEnded();
     // Any thread: the first failure of a recording becomes one box on the UI thread.
     void OnRecordFailure(const CPatrolRecorder::Failure& failure);
-    void StartPatrol();
+    void SetPatrolling(bool bPatrolling);
     void ShowPending();
     void LayoutGrid();
     void ApplyGridColours();
@@ -86,8 +88,7 @@ private:
     CircleSettings m_settings;
     CPatrolRecorder m_recorder;
     std::unique_ptr<CPatrolWorker> m_pWorker;
-    bool m_bShown = false;
-    bool m_bRestartWhenEnded = false;
+    bool m_bPatrolling = false;
     bool m_bSaving = false;
     QRect m_rcGridMargins; // the grid's distances to the page's edges, from the form
 

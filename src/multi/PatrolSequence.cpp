@@ -1,6 +1,7 @@
 #include "multi/PatrolSequence.h"
 
 #include "link/BusLink.h"
+#include "link/RunControl.h"
 #include "module/ModuleCommand.h"
 #include "multi/CircleSettings.h"
 #include "multi/PatrolObserver.h"
@@ -8,9 +9,14 @@
 
 #include <thread>
 
-CPatrolSequence::CPatrolSequence(CBusLink& link, const std::atomic<bool>& bStop)
-    : m_link(link), m_bStop(bStop)
+CPatrolSequence::CPatrolSequence(CBusLink& link, CRunControl& control)
+    : m_link(link), m_control(control), m_poll(link, control)
 {
+}
+
+bool CPatrolSequence::Stopped() const
+{
+    return m_control.StopRequested();
 }
 
 void CPatrolSequence::SetMaxAddress(int nMaxAddress)
@@ -89,7 +95,7 @@ void CPatrolSequence::SetUp(int nAddress)
     // Nothing can reach the module: its set-up waits for a port that is open,
     // and costs the time-out meanwhile instead of spinning.
     if (!m_link.IsPortOpen()) {
-        Pause(Timeout());
+        m_control.Wait(Timeout());
         return;
     }
     const ModuleRequest binary = CModuleCommand::BinaryOutput(nAddress, Timeout());
@@ -108,22 +114,15 @@ void CPatrolSequence::Read(int nAddress)
         m_pObserver->OnAddress(nAddress);
     const int nTimeoutMs = Timeout();
     qint32 nValue = 0;
-    if (!m_link.IsPortOpen()) {
-        // Nothing can answer: the read costs its time-out instead of spinning.
-        Pause(nTimeoutMs);
-        if (m_pObserver)
-            m_pObserver->OnRead(nAddress, false, 0);
-        return;
-    }
-    const Clock::time_point tLastReply = m_link.LastReplyTime();
-    const bool bOk = m_link.ReadMeasuredValue(nAddress, nValue, kReplyLen, nTimeoutMs,
-                                              m_arrChecksum[nAddress].load());
+    const CMeasuredValuePoll::Outcome outcome =
+        m_poll.Read(nAddress, nTimeoutMs, m_arrChecksum[nAddress].load(), nValue);
+    const bool bOk = outcome == CMeasuredValuePoll::Outcome::Value;
     if (bOk && m_pRecorder)
         m_pRecorder->Append(nAddress, nValue);
     if (m_pObserver)
         m_pObserver->OnRead(nAddress, bOk, bOk ? nValue : 0);
-    // No reply completed for this read: it timed out, and its reply may still come.
-    if (!bOk && m_link.LastReplyTime() == tLastReply && m_link.IsPortOpen())
+    // The read timed out, and its reply may still come.
+    if (outcome == CMeasuredValuePoll::Outcome::NoReply)
         WaitForQuietLine(Clock::now(), nTimeoutMs);
 }
 
@@ -137,17 +136,5 @@ void CPatrolSequence::WaitForQuietLine(Clock::time_point tFailed, int nTimeoutMs
         if (tNow - tLast >= quiet || tNow >= tLimit)
             return;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
-void CPatrolSequence::Pause(int nMs)
-{
-    const Clock::time_point tEnd = Clock::now() + std::chrono::milliseconds(nMs);
-    while (!Stopped()) {
-        const Clock::time_point tNow = Clock::now();
-        if (tNow >= tEnd)
-            return;
-        std::this_thread::sleep_for(
-            std::min<Clock::duration>(tEnd - tNow, std::chrono::milliseconds(10)));
     }
 }

@@ -1,31 +1,31 @@
 #pragma once
 
-#include <QtGlobal>
+#include "link/MeasuredValuePoll.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
 
 class CBusLink;
+class CRunControl;
 class CPatrolObserver;
 class CPatrolRecorder;
 
 // The patrol of a range of addresses: a set-up pass that puts each module into
 // binary output with check bytes, then cycles reading the measured value of
 // addresses 0 up to the highest one in turn. The highest address and the
-// time-out are read afresh every step, the stop word before every transaction.
+// time-out are read afresh every step, the stop test before every transaction.
 // The page's worker and tolvex-cli run this one sequence.
 class CPatrolSequence
 {
 public:
     static constexpr int kAddresses = 32;
-    static constexpr int kReplyLen = 6;
     // After a read that timed out, the line must be this quiet before the next
     // command, so that a late reply is dropped rather than taken by the next
     // address (the binary reply carries no address).
     static constexpr int kQuietMs = 30;
 
-    CPatrolSequence(CBusLink& link, const std::atomic<bool>& bStop);
+    CPatrolSequence(CBusLink& link, CRunControl& control);
 
     // Any thread; values are clamped to 0..31 and 50..5000 ms.
     void SetMaxAddress(int nMaxAddress);
@@ -48,15 +48,14 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    bool Stopped() const { return m_bStop.load(); }
+    bool Stopped() const;
     void SetUp(int nAddress);
     void Read(int nAddress);
     void WaitForQuietLine(Clock::time_point tFailed, int nTimeoutMs);
-    // Sleeps up to nMs, in short steps that look at the stop word.
-    void Pause(int nMs);
 
     CBusLink& m_link;
-    const std::atomic<bool>& m_bStop;
+    CRunControl& m_control;
+    CMeasuredValuePoll m_poll;
     std::atomic<int> m_nMaxAddress{0};
     std::atomic<int> m_nTimeout{100};
     CPatrolObserver* m_pObserver = nullptr;

@@ -1,52 +1,46 @@
 #pragma once
 
+#include "link/WorkerThread.h"
 #include "multi/PatrolObserver.h"
 #include "multi/PatrolSequence.h"
 
 #include <QObject>
 
-#include <atomic>
-#include <thread>
-
 class CBusLink;
 class CPatrolRecorder;
 
 // The multi-module page's one worker thread around a patrol sequence. It
-// never touches a widget: what it reads reaches the page as queued signals.
+// never touches a widget: what it reads is posted to this object's thread
+// and emitted there.
 class CPatrolWorker : public QObject, private CPatrolObserver
 {
     Q_OBJECT
 public:
     CPatrolWorker(CBusLink& link, CPatrolRecorder& recorder, QObject* parent = nullptr);
-    ~CPatrolWorker() override;
 
     CPatrolSequence& Sequence() { return m_sequence; }
 
-    // UI thread. Sets running and clears stop, then starts an endless patrol.
-    // False while the previous run has not ended yet.
-    bool Start();
+    // UI thread: an endless patrol, from its set-up pass; a patrol that is
+    // still ending goes on instead.
+    void Start() { m_thread.Start(); }
     // Any thread: the patrol ends before its next transaction.
-    void RequestStop() { m_bStop.store(true); }
+    void RequestStop() { m_thread.RequestStop(); }
     // Asks to stop and waits for the thread (at most one transaction).
-    void StopAndJoin();
+    void StopAndJoin() { m_thread.StopAndJoin(); }
 
-    bool IsRunning() const { return m_bRunning.load(); }
-    bool IsStopRequested() const { return m_bStop.load(); }
+    bool IsRunning() const { return m_thread.IsRunning(); }
+    bool IsStopRequested() const { return m_thread.StopRequested(); }
 
 Q_SIGNALS:
     void AddressStarted(int nAddress);
     void ReadDone(int nAddress, bool bOk, qint32 nValue);
     void CycleDone(qint64 nElapsedMs);
-    // The thread has ended (queued to the page).
-    void Ended();
 
 private:
     void OnAddress(int nAddress) override;
     void OnRead(int nAddress, bool bOk, qint32 nValue) override;
     void OnCycle(int nCycle, qint64 nElapsedMs) override;
 
-    std::atomic<bool> m_bStop{true};
-    std::atomic<bool> m_bRunning{false};
     CPatrolSequence m_sequence;
-    std::thread m_thread;
+    CWorkerThread m_thread; // last: stopped and joined before the rest goes
 };

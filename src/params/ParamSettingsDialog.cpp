@@ -160,7 +160,7 @@ void CParamSettingsDialog::ConnectControls()
     connect(m_pUi->buttonZero, &QPushButton::clicked, this,
             [this] { m_worker.m_bRestartStatistics = 1; });
     connect(m_pUi->buttonTare, &QPushButton::clicked, this,
-            [this] { PostRequest(0, ParamRequest::kTare); });
+            [this] { PostRequest(ParamRequest::Kind::Tare); });
     connect(m_pUi->buttonGrossNet, &QPushButton::clicked, this, &CParamSettingsDialog::OnGrossNet);
     connect(m_pUi->buttonRecord, &QPushButton::clicked, this, &CParamSettingsDialog::OnRecord);
     connect(m_pUi->buttonSave, &QPushButton::clicked, this, &CParamSettingsDialog::OnSave);
@@ -217,21 +217,15 @@ void CParamSettingsDialog::ConnectWorker()
         kQueued);
 }
 
-bool CParamSettingsDialog::PostRequest(int nGroup, int nKind)
+bool CParamSettingsDialog::PostRequest(ParamRequest::Kind kind)
 {
     ParamRequest request;
-    request.m_nGroup = nGroup;
-    request.m_nKind = nKind;
+    request.m_kind = kind;
     request.m_nAddress = m_state.m_nSelectedAddress;
     request.m_nNewAddress = m_state.m_nNewAddress;
-    if (nGroup == 2 && nKind == ParamRequest::kSave)
+    if (kind == ParamRequest::Kind::Save)
         return m_worker.PostSave(request, m_record);
     return m_worker.PostRequest(request);
-}
-
-bool CParamSettingsDialog::OnPageRequest(int nGroup, int nKind)
-{
-    return PostRequest(nGroup, nKind);
 }
 
 void CParamSettingsDialog::Select(int nAddress)
@@ -249,9 +243,9 @@ void CParamSettingsDialog::OnPageShown()
         return;
     if (m_bWasHidden) {
         m_bWasHidden = false;
-        PostRequest(1, ParamRequest::kUnlockAndRead);
+        PostRequest(ParamRequest::Kind::UnlockAndRead);
     } else {
-        PostRequest(0, 0);
+        PostRequest(ParamRequest::Kind::Weight);
     }
 }
 
@@ -371,19 +365,25 @@ void CParamSettingsDialog::OnListChanged(QComboBox* pList)
 void CParamSettingsDialog::OnGridClicked(int nRow, int nColumn)
 {
     Select(nRow + 8 * nColumn);
-    PostRequest(1, ParamRequest::kRead);
+    PostRequest(ParamRequest::Kind::Read);
 }
 
 void CParamSettingsDialog::OnScan()
 {
-    if (m_pUi->buttonScan->text() == QString::fromUtf8(kScanCaption)) {
+    if (!m_bScanning) {
         m_worker.m_bScanContinue = 1;
-        PostRequest(1, ParamRequest::kScan);
-        m_pUi->buttonScan->setText(QString::fromUtf8(kStopScanCaption));
+        PostRequest(ParamRequest::Kind::Scan);
+        SetScanning(true);
     } else {
-        m_pUi->buttonScan->setText(QString::fromUtf8(kScanCaption));
+        SetScanning(false);
         m_worker.m_bScanContinue = 0;
     }
+}
+
+void CParamSettingsDialog::SetScanning(bool bScanning)
+{
+    m_bScanning = bScanning;
+    m_pUi->buttonScan->setText(QString::fromUtf8(bScanning ? kStopScanCaption : kScanCaption));
 }
 
 void CParamSettingsDialog::OnWriteAddress()
@@ -394,14 +394,16 @@ void CParamSettingsDialog::OnWriteAddress()
     // The change's own scan runs to its end: a "停止扫描" pressed while no
     // scan ran must not cut it.
     m_worker.m_bScanContinue = 1;
-    PostRequest(1, ParamRequest::kChangeAddress);
+    PostRequest(ParamRequest::Kind::ChangeAddress);
 }
 
 void CParamSettingsDialog::OnGrossNet()
 {
-    const bool bGross = m_pUi->buttonGrossNet->text() == QString::fromUtf8(kGrossCaption);
+    // The caption names the mode a click selects.
+    const bool bGross = m_bOffersGross;
+    m_bOffersGross = !bGross;
     m_pUi->buttonGrossNet->setText(QString::fromUtf8(bGross ? kNetCaption : kGrossCaption));
-    PostRequest(0, bGross ? ParamRequest::kGross : ParamRequest::kNet);
+    PostRequest(bGross ? ParamRequest::Kind::Gross : ParamRequest::Kind::Net);
 }
 
 void CParamSettingsDialog::OnRecord()
@@ -439,7 +441,7 @@ void CParamSettingsDialog::OnSave()
     // A page that does not validate sends nothing.
     if (!Validate())
         return;
-    PostRequest(2, ParamRequest::kSave);
+    PostRequest(ParamRequest::Kind::Save);
 }
 
 void CParamSettingsDialog::SetCell(int nAddress, const QString& strText)
@@ -553,7 +555,7 @@ void CParamSettingsDialog::OnReadFinished(int nAddress, bool bComplete)
 void CParamSettingsDialog::OnScanFinished(const QList<int>& arrFound)
 {
     m_arrFound = arrFound;
-    m_pUi->buttonScan->setText(QString::fromUtf8(kScanCaption));
+    SetScanning(false);
     if (arrFound.isEmpty())
         return;
     Select(arrFound.first());

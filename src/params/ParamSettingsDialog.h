@@ -55,10 +55,6 @@ public:
     bool IsModuleRead() const { return m_bModuleRead; }
     CParamWorker& Worker() { return m_worker; }
 
-public Q_SLOTS:
-    // The page request: the kind, then the group, as the linearisation dialog sends it.
-    bool OnPageRequest(int nGroup, int nKind);
-
 protected:
     void OnPageShown() override;
     void OnPageHidden() override;
@@ -69,7 +65,7 @@ private:
     void ConnectControls();
     void ConnectWorker();
 
-    bool PostRequest(int nGroup, int nKind);
+    bool PostRequest(ParamRequest::Kind kind);
     void Select(int nAddress);
     // Page validation: every checked field in its range, in form order; the
     // first that is not shows the range message and fails it.
@@ -90,6 +86,7 @@ private:
 
     void OnGridClicked(int nRow, int nColumn);
     void OnScan();
+    void SetScanning(bool bScanning);
     void OnWriteAddress();
     void OnGrossNet();
     void OnRecord();
@@ -109,6 +106,8 @@ private:
     QList<int> m_arrFound;
     bool m_bModuleRead = false;
     bool m_bWasHidden = false;
+    bool m_bScanning = false;
+    bool m_bOffersGross = true; // the gross/net button's caption is "毛重"
     bool m_bValidating = false;
     QFont m_fontWeight;
     QFont m_fontUnit;

@@ -23,17 +23,20 @@ public:
 
     void SetCellText(int nAddress, const QString& strText) override
     {
-        Q_EMIT m_worker.CellText(nAddress, strText);
+        m_worker.Report(&CParamWorker::CellText, nAddress, strText);
     }
-    void ShowProgress(const QString& strText) override { Q_EMIT m_worker.ProgressShown(strText); }
-    void ClearProgress() override { Q_EMIT m_worker.ProgressCleared(); }
+    void ShowProgress(const QString& strText) override
+    {
+        m_worker.Report(&CParamWorker::ProgressShown, strText);
+    }
+    void ClearProgress() override { m_worker.Report(&CParamWorker::ProgressCleared); }
     void OnValue(const char* pszMnemonic, qint32 nValue) override
     {
-        Q_EMIT m_worker.ValueRead(QByteArray(pszMnemonic), nValue);
+        m_worker.Report(&CParamWorker::ValueRead, QByteArray(pszMnemonic), nValue);
     }
     void OnIdentification(const QByteArray& text) override
     {
-        Q_EMIT m_worker.IdentificationRead(text);
+        m_worker.Report(&CParamWorker::IdentificationRead, text);
     }
 
 private:
@@ -43,7 +46,8 @@ private:
 } // namespace
 
 CParamWorker::CParamWorker(CPageContext& context, QObject* parent)
-    : QObject(parent), m_context(context)
+    : QObject(parent), m_context(context), m_poll(context.BusLink(), m_thread),
+      m_thread([this] { Run(); })
 {
 }
 
@@ -54,19 +58,10 @@ CParamWorker::~CParamWorker()
 
 bool CParamWorker::PostRequest(const ParamRequest& request)
 {
-    if (!m_context.IsPortOpen())
+    if (!m_context.IsPortOpen() || m_bShutdown)
         return false;
-    std::lock_guard lock(m_lifeMutex);
-    if (m_bShutdown)
-        return false;
-    m_nRequest = request.Pack();
-    m_bStop = false;
-    if (!m_bRunning) {
-        if (m_thread.joinable())
-            m_thread.join(); // it has left its loop already
-        m_bRunning = true;
-        m_thread = std::thread(&CParamWorker::Run, this);
-    }
+    m_thread.PostRequest(request.Pack());
+    m_thread.Start();
     return true;
 }
 
@@ -83,13 +78,8 @@ bool CParamWorker::PostSave(const ParamRequest& request, const ModuleParamRecord
 
 void CParamWorker::Shutdown()
 {
-    {
-        std::lock_guard lock(m_lifeMutex);
-        m_bShutdown = true;
-        m_bStop = true;
-    }
-    if (m_thread.joinable())
-        m_thread.join();
+    m_bShutdown = true;
+    m_thread.StopAndJoin();
     StopRecording();
 }
 
@@ -128,80 +118,59 @@ bool CParamWorker::IsRecording() const
 void CParamWorker::Run()
 {
     // The unlock pair when the worker starts; the answers are not looked at.
-    const int nAddress = m_nPollAddress;
+    Unlock(m_nPollAddress);
+    while (!m_thread.StopRequested()) {
+        ParamRequest request;
+        if (ParamRequest::Unpack(m_thread.TakeRequest(), request))
+            Carry(request);
+        else
+            WeightReading(m_nPollAddress);
+    }
+}
+
+void CParamWorker::Unlock(int nAddress)
+{
     for (const ModuleRequest& request :
          {CModuleCommand::BinaryOutput(nAddress, CModuleCommand::kShortTimeoutMs),
           CModuleCommand::Unlock(nAddress, CModuleCommand::kShortTimeoutMs)})
         m_context.Command(request.m_text, request.m_nTimeoutMs);
-    for (;;) {
-        while (!m_bStop)
-            Step();
-        // A request posted while the loop was ending cleared the stop flag
-        // under this lock: it is carried out, not lost.
-        std::lock_guard lock(m_lifeMutex);
-        if (m_bStop) {
-            m_bRunning = false;
-            return;
-        }
-    }
-}
-
-void CParamWorker::Step()
-{
-    ParamRequest request;
-    if (!ParamRequest::Unpack(m_nRequest.exchange(0), request)) {
-        WeightReading(m_nPollAddress);
-        return;
-    }
-    Carry(request);
 }
 
 void CParamWorker::Carry(const ParamRequest& request)
 {
-    switch (request.m_nGroup) {
-    case 0:
-        if (request.m_nKind == ParamRequest::kGross || request.m_nKind == ParamRequest::kNet) {
-            CGrossNetSequence(m_context.BusLink())
-                .Run(request.m_nAddress, request.m_nKind == ParamRequest::kNet);
-        } else if (request.m_nKind == ParamRequest::kTare) {
-            const CTareSequence::Result result =
-                CTareSequence(m_context.BusLink()).Run(request.m_nAddress);
-            if (result.m_bHasTare)
-                Q_EMIT TareRead(result.m_nTare);
-        } else {
-            WeightReading(request.m_nAddress);
-        }
+    using Kind = ParamRequest::Kind;
+    switch (request.m_kind) {
+    case Kind::Weight:
+        WeightReading(request.m_nAddress);
         break;
-    case 1:
-        if (request.m_nKind == ParamRequest::kScan) {
-            Scan();
-        } else if (request.m_nKind == ParamRequest::kChangeAddress) {
-            ChangeAddress(request.m_nAddress, request.m_nNewAddress);
-        } else if (request.m_nKind == ParamRequest::kRead ||
-                   request.m_nKind == ParamRequest::kUnlockAndRead) {
-            if (request.m_nKind == ParamRequest::kUnlockAndRead)
-                for (const ModuleRequest& unlock :
-                     {CModuleCommand::BinaryOutput(request.m_nAddress,
-                                                   CModuleCommand::kShortTimeoutMs),
-                      CModuleCommand::Unlock(request.m_nAddress, CModuleCommand::kShortTimeoutMs)})
-                    m_context.Command(unlock.m_text, unlock.m_nTimeoutMs);
-            ReadParameters(request.m_nAddress);
-        }
+    case Kind::Gross:
+    case Kind::Net:
+        CGrossNetSequence(m_context.BusLink()).Run(request.m_nAddress, request.m_kind == Kind::Net);
         break;
-    case 2:
-        if (request.m_nKind == ParamRequest::kSave)
-            Save(request.m_nAddress);
+    case Kind::Tare: {
+        const CTareSequence::Result result =
+            CTareSequence(m_context.BusLink()).Run(request.m_nAddress);
+        if (result.m_bHasTare)
+            Report(&CParamWorker::TareRead, result.m_nTare);
         break;
-    default:
-        break; // calibration and linearisation requests are not carried by this page yet
     }
-}
-
-void CParamWorker::Pause(int nMs)
-{
-    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nMs);
-    while (!m_bStop && m_nRequest.load() == 0 && std::chrono::steady_clock::now() < tEnd)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    case Kind::Scan:
+        Scan();
+        break;
+    case Kind::ChangeAddress:
+        ChangeAddress(request.m_nAddress, request.m_nNewAddress);
+        break;
+    case Kind::UnlockAndRead:
+        Unlock(request.m_nAddress);
+        ReadParameters(request.m_nAddress);
+        break;
+    case Kind::Read:
+        ReadParameters(request.m_nAddress);
+        break;
+    case Kind::Save:
+        Save(request.m_nAddress);
+        break;
+    }
 }
 
 void CParamWorker::Message(const QString& strText)
@@ -211,14 +180,10 @@ void CParamWorker::Message(const QString& strText)
 
 void CParamWorker::WeightReading(int nAddress)
 {
-    const ModuleRequest request = CModuleCommand::MeasuredValue(nAddress);
     qint32 nValue = 0;
-    if (!m_context.ReadMeasuredValue(nAddress, nValue, request.m_nReplyLen, request.m_nTimeoutMs)) {
-        // A closed port fails at once: wait as long as a read would have.
-        if (!m_context.IsPortOpen())
-            Pause(request.m_nTimeoutMs);
+    if (m_poll.Read(nAddress, CModuleCommand::MeasuredValue(nAddress).m_nTimeoutMs, std::nullopt,
+                    nValue) != CMeasuredValuePoll::Outcome::Value)
         return;
-    }
     CWeightReading::Statistics statistics;
     {
         std::lock_guard lock(m_statisticsMutex);
@@ -238,8 +203,8 @@ void CParamWorker::WeightReading(int nAddress)
     const auto tNow = std::chrono::steady_clock::now();
     if (tNow - m_tLastShown >= std::chrono::milliseconds(kDisplayIntervalMs)) {
         m_tLastShown = tNow;
-        Q_EMIT Reading(nValue, statistics.m_nMaximum, statistics.m_nMinimum,
-                       statistics.m_nDifference);
+        Report(&CParamWorker::Reading, nValue, statistics.m_nMaximum, statistics.m_nMinimum,
+               statistics.m_nDifference);
     }
 }
 
@@ -250,12 +215,12 @@ void CParamWorker::ReadParameters(int nAddress)
     ModuleParamRecord record;
     const CParamSetReadSequence::Result result =
         CParamSetReadSequence(m_context.BusLink(), sink).Run(nAddress, record, [this] {
-            return m_bStop.load();
+            return m_thread.StopRequested();
         });
     if (result.m_failedMnemonic == "FMD" || result.m_failedMnemonic == "ASF")
         Message(QStringLiteral("Time Out"));
     if (!result.m_bStopped)
-        Q_EMIT ReadFinished(nAddress, result.m_bComplete);
+        Report(&CParamWorker::ReadFinished, nAddress, result.m_bComplete);
 }
 
 void CParamWorker::Scan()
@@ -265,7 +230,7 @@ void CParamWorker::Scan()
         CBusScanSequence(m_context.BusLink(), sink)
             .Run(CBusScanSequence::kLastAddress, &m_bScanContinue,
                  [this] { return m_bShutdown.load(); });
-    Q_EMIT ScanFinished(result.m_arrFound);
+    Report(&CParamWorker::ScanFinished, result.m_arrFound);
     if (result.m_arrFound.isEmpty() || m_bShutdown)
         return;
     const int nFirst = result.m_arrFound.first();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/MeasuredValuePoll.h"
+#include "link/PostedCall.h"
+#include "link/WorkerThread.h"
 #include "module/ModuleParamRecord.h"
 #include "params/ParamRequest.h"
 #include "params/WeightReading.h"
@@ -13,13 +16,12 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 class CPageContext;
 
 // The parameter page's worker: polls the selected module's weight and carries
-// out the page's requests between two readings. It touches no widget; it
-// reports through its signals, which the page receives queued on the UI thread.
+// out the page's requests between two readings. It touches no widget; what it
+// reports is posted to this object's thread (the page's) and emitted there.
 //
 // One request slot: a request posted before the worker takes the previous one
 // replaces it; one posted while an operation runs is taken right after it.
@@ -43,10 +45,10 @@ public:
     void SetPollAddress(int nAddress) { m_nPollAddress = nAddress; }
     // Page hidden: the worker finishes its operation (a read ends at its next
     // command) and ends.
-    void Stop() { m_bStop = true; }
+    void Stop() { m_thread.RequestStop(); }
     // Window closing: every sequence ends at its next command; joins the thread.
     void Shutdown();
-    bool IsRunning() const { return m_bRunning.load(); }
+    bool IsRunning() const { return m_thread.IsRunning(); }
 
     void SetStatistics(const CWeightReading::Statistics& statistics);
 
@@ -56,6 +58,15 @@ public:
     bool StartRecording(const QString& strPath, int& nError);
     void StopRecording();
     bool IsRecording() const;
+
+    // Any thread: emits the signal with these arguments on this object's thread.
+    template <typename... Args, typename... Values>
+    void Report(void (CParamWorker::*signal)(Args...), Values&&... values)
+    {
+        CPostedCall::Post(this, [this, signal, ... values = std::forward<Values>(values)] {
+            (this->*signal)(values...);
+        });
+    }
 
     std::atomic<int> m_bRestartStatistics{1};
     std::atomic<int> m_bScanContinue{1};
@@ -74,25 +85,19 @@ Q_SIGNALS:
 
 private:
     void Run();
-    void Step();
     void Carry(const ParamRequest& request);
+    void Unlock(int nAddress);
     void WeightReading(int nAddress);
     void ReadParameters(int nAddress);
     void Scan();
     void ChangeAddress(int nOldAddress, int nNewAddress);
     void Save(int nAddress);
-    // Waits up to nMs, less when a request comes or the worker is stopped.
-    void Pause(int nMs);
     void Message(const QString& strText);
 
     CPageContext& m_context;
-    std::thread m_thread;
-    std::mutex m_lifeMutex; // start and end of the thread against PostRequest
-    std::atomic<bool> m_bRunning{false};
-    std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bShutdown{false};
-    std::atomic<quint32> m_nRequest{0};
     std::atomic<int> m_nPollAddress{0};
+    CMeasuredValuePoll m_poll;
 
     std::mutex m_saveMutex;
     ModuleParamRecord m_saveRecord;
@@ -104,4 +109,6 @@ private:
     mutable std::mutex m_recordMutex;
     CRecordingFile m_recording;
     bool m_bRecording = false;
+
+    CWorkerThread m_thread; // last: stopped and joined before the rest goes
 };

@@ -1,5 +1,7 @@
 #include "terminal/TerminalInbox.h"
 
+#include "link/PostedCall.h"
+
 CTerminalInbox::CTerminalInbox(QObject* pTarget, Handler handler)
     : m_pTarget(pTarget), m_handler(std::move(handler))
 {
@@ -14,8 +16,7 @@ void CTerminalInbox::Push(const QByteArray& block)
     if (m_bPosted)
         return;
     m_bPosted = true;
-    QMetaObject::invokeMethod(
-        m_pTarget, [this] { Deliver(); }, Qt::QueuedConnection);
+    CPostedCall::Post(m_pTarget, [this] { Deliver(); });
 }
 
 void CTerminalInbox::Discard()

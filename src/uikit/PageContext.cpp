@@ -1,5 +1,7 @@
 #include "uikit/PageContext.h"
 
+#include "link/PostedCall.h"
+
 #include <QThread>
 
 #include <chrono>
@@ -15,8 +17,7 @@ void CPageContext::SetStatusText(const QString& strText)
     if (QThread::currentThread() == m_pUiAnchor->thread())
         DoSetStatusText(strText);
     else
-        QMetaObject::invokeMethod(
-            m_pUiAnchor.get(), [this, strText] { DoSetStatusText(strText); }, Qt::QueuedConnection);
+        CPostedCall::Post(m_pUiAnchor.get(), [this, strText] { DoSetStatusText(strText); });
 }
 
 void CPageContext::SetRecordingFile(const QString& strFile)
@@ -70,15 +71,12 @@ bool CPageContext::ShowMessageFromWorker(const QString& strText, const std::atom
         bool bClosed = false;
     };
     auto pShared = std::make_shared<Shared>();
-    QMetaObject::invokeMethod(
-        m_pUiAnchor.get(),
-        [this, strText, pShared] {
-            DoShowMessage(strText);
-            std::lock_guard lock(pShared->mutex);
-            pShared->bClosed = true;
-            pShared->closed.notify_all();
-        },
-        Qt::QueuedConnection);
+    CPostedCall::Post(m_pUiAnchor.get(), [this, strText, pShared] {
+        DoShowMessage(strText);
+        std::lock_guard lock(pShared->mutex);
+        pShared->bClosed = true;
+        pShared->closed.notify_all();
+    });
     std::unique_lock lock(pShared->mutex);
     while (!pShared->bClosed) {
         if (bStop.load())

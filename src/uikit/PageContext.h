@@ -44,10 +44,6 @@ public:
     {
         return BusLink().Command(command, nTimeoutMs, bRetry);
     }
-    bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs)
-    {
-        return BusLink().ReadMeasuredValue(nAddress, nValue, nExpectedLen, nTimeoutMs);
-    }
 
     // Shared words: the checksum mode and the terminal routing live in the link.
     std::atomic<int>& Checksum() { return BusLink().m_bChecksum; }

@@ -98,15 +98,35 @@ private Q_SLOTS:
             QVERIFY2(bOk, qPrintable(line));
         }
 
-        QProcess sim;
-        const QString strDevice = StartSim(sim, {"--modules", "1", "--fault", "drop=1"});
-        QVERIFY(!strDevice.isEmpty());
-        const Result dropped = Cli({"--port", strDevice, "msv", "1", "-n", "2", "--no-setup"});
-        QCOMPARE(dropped.m_nExit, 1);
-        QCOMPARE(dropped.m_strErr, QStringLiteral("timeout\ntimeout\n"));
-        QCOMPARE(dropped.m_strOut, QString());
-        sim.terminate();
-        QVERIFY(sim.waitForFinished(10000));
+        // The set-up switches check bytes on with --checksum; paced reads too.
+        const Result checked =
+            Cli({"--simulate=1", "msv", "1", "-n", "2", "--checksum", "--interval", "50"});
+        QCOMPARE(checked.m_nExit, 0);
+        QCOMPARE(checked.m_strOut.split('\n', Qt::SkipEmptyParts).size(), 2);
+        QCOMPARE(checked.m_strErr, QString());
+        QCOMPARE(Cli({"--simulate=1", "msv", "1", "--interval", "x"}).m_nExit, 2);
+
+        const struct
+        {
+            const char* pszFault;
+            QStringList arrArgs;
+            const char* pszErr;
+        } cases[] = {
+            {"drop=1", {"--no-setup"}, "timeout\ntimeout\n"},
+            {"corrupt-check", {"--checksum"}, "bad check byte\nbad check byte\n"},
+        };
+        for (const auto& c : cases) {
+            QProcess sim;
+            const QString strDevice = StartSim(sim, {"--modules", "1", "--fault", c.pszFault});
+            QVERIFY(!strDevice.isEmpty());
+            const Result failed =
+                Cli(QStringList{"--port", strDevice, "msv", "1", "-n", "2"} + c.arrArgs);
+            QCOMPARE(failed.m_nExit, 1);
+            QCOMPARE(failed.m_strErr, QString::fromLatin1(c.pszErr));
+            QCOMPARE(failed.m_strOut, QString());
+            sim.terminate();
+            QVERIFY(sim.waitForFinished(10000));
+        }
     }
 
     void sendRawTextAndHex()

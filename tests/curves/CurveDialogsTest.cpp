@@ -1,3 +1,4 @@
+#include "curves/2dPlot.h"
 #include "curves/FlyDialog.h"
 #include "curves/HistoryCoefDialog.h"
 
@@ -354,26 +355,26 @@ private slots:
         QVERIFY(!fly.IsTicking());
     }
 
-    void statisticsWindowIsAToolWindowFollowingThePlot()
+    // The statistics window is a child of the page above the plot: a click on
+    // the plot leaves it in sight, it hides with the page, and it stays right
+    // of the value labels where it is put and wherever it is dragged.
+    void statisticsStayAboveThePlotBesideItsLabels()
     {
         QWidget page;
-        page.resize(500, 400);
-        page.move(100, 80);
-        QWidget plot(&page);
-        plot.setGeometry(20, 30, 400, 300);
-        CFlyDialog fly(&page);
-        fly.Follow(&plot);
+        page.resize(600, 400);
+        C2dPlot plot;
+        plot.Create(page);
         page.show();
-        fly.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
-        QVERIFY(fly.isWindow());
-        QVERIFY(fly.windowFlags().testFlag(Qt::Tool));
-        QVERIFY(fly.windowFlags().testFlag(Qt::FramelessWindowHint));
+        CFlyDialog& fly = *plot.Statistics();
+        QVERIFY(fly.isVisible());
+        QTest::mouseClick(&plot, Qt::LeftButton, {}, plot.rect().center());
+        QTest::mouseClick(&plot, Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(fly.parentWidget(), &page);
-        QCOMPARE(fly.pos(), plot.mapToGlobal(QPoint(0, 0)));
-        // Not clipped to the plot: larger than a tiny plot, still whole.
-        plot.resize(10, 10);
-        QVERIFY(fly.width() > 10);
+        QVERIFY(!fly.isWindow());
+        QVERIFY(fly.isVisible());
+        QVERIFY(fly.isAncestorOf(page.childAt(fly.geometry().center())));
+        QCOMPARE(fly.x(), plot.PlotRect().left() + 2);
 
         QWidget* pBody = fly.findChild<QLabel*>("textMax");
         const QPoint ptStart = pBody->rect().center();
@@ -382,26 +383,23 @@ private slots:
             QMouseEvent event(type, pt, pBody->mapToGlobal(pt), button, buttons, Qt::NoModifier);
             QApplication::sendEvent(pBody, &event);
         };
-        const QPoint ptOrigin = plot.mapToGlobal(QPoint(0, 0));
+        const QPoint ptOrigin = fly.pos();
         send(QEvent::MouseButtonPress, ptStart, Qt::LeftButton, Qt::LeftButton);
         send(QEvent::MouseMove, ptStart + QPoint(30, 20), Qt::NoButton, Qt::LeftButton);
         QCOMPARE(fly.pos(), ptOrigin + QPoint(30, 20));
-        // The label moved with the window, so the same local point is a new global one.
-        send(QEvent::MouseMove, ptStart + QPoint(10, 5), Qt::NoButton, Qt::LeftButton);
-        QCOMPARE(fly.pos(), ptOrigin + QPoint(40, 25));
-        send(QEvent::MouseButtonRelease, ptStart + QPoint(10, 5), Qt::LeftButton, Qt::NoButton);
+        // Dragged left past the labels' edge: it stops there.
+        send(QEvent::MouseMove, ptStart + QPoint(-60, 5), Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(fly.pos(), QPoint(ptOrigin.x(), ptOrigin.y() + 25));
+        send(QEvent::MouseButtonRelease, ptStart, Qt::LeftButton, Qt::NoButton);
         send(QEvent::MouseMove, ptStart + QPoint(50, 50), Qt::NoButton, Qt::NoButton);
-        QCOMPARE(fly.pos(), ptOrigin + QPoint(40, 25));
-
-        // The window moves: the statistics keep their place on the plot.
-        page.move(160, 120);
-        QTRY_COMPARE_WITH_TIMEOUT(fly.pos(), plot.mapToGlobal(QPoint(40, 25)), 10000);
-        const QPoint ptKept = fly.pos();
-
+        QCOMPARE(fly.pos(), QPoint(ptOrigin.x(), ptOrigin.y() + 25));
         // The right button does not drag.
         send(QEvent::MouseButtonPress, ptStart, Qt::RightButton, Qt::RightButton);
         send(QEvent::MouseMove, ptStart + QPoint(30, 30), Qt::NoButton, Qt::RightButton);
-        QCOMPARE(fly.pos(), ptKept);
+        QCOMPARE(fly.pos(), QPoint(ptOrigin.x(), ptOrigin.y() + 25));
+
+        page.hide();
+        QVERIFY(!fly.isVisible());
     }
 };
 

@@ -47,7 +47,7 @@ struct PlotOnPage
     explicit PlotOnPage(QSize size = QSize(1300, 400))
     {
         page.resize(size);
-        plot.Create(&page);
+        plot.Create(page);
         plot.AddCurve(0, kGreen, 1);
         plot.ShowStatistics(false);
     }
@@ -160,8 +160,14 @@ void CPlotTest::historyWindowFollowsTheStart()
     QCOMPARE(plot.SetHistoryStart(300), 1);
     plot.SetHistoryData(0, arrRecords.data(), qint64(arrRecords.size()));
     QVERIFY(!p.Grab().isNull());
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, plot.SetHistoryData(1, nullptr, 0));
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, plot.AddValue(-1, 1.0f));
+    // A curve that was never added: nothing changes, nothing is thrown.
+    plot.SetHistoryData(1, nullptr, 0);
+    plot.AddValue(-1, 1.0f);
+    QCOMPARE(plot.CurveCount(), 1);
+    QCOMPARE(plot.HistoryRecordCount(0), qint64(arrRecords.size()));
+    QCOMPARE(plot.HistoryRecordCount(1), qint64(0));
+    QCOMPARE(plot.VisibleCount(-1), 0);
+    QVERIFY(!plot.GetHistoryValue(1, nValue, 41));
 }
 
 void CPlotTest::historyValueUnderTheCursor()
@@ -435,7 +441,7 @@ void CPlotTest::mouseReachesThePage()
     CPage page;
     page.resize(400, 300);
     C2dPlot plot;
-    plot.Create(&page);
+    plot.Create(page);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     QMouseEvent move(QEvent::MouseMove, QPointF(50, 60), plot.mapToGlobal(QPointF(50, 60)),
@@ -455,7 +461,8 @@ void CPlotTest::mouseReachesThePage()
     QVERIFY(!plot.Statistics()->isVisible());
     plot.show();
     QVERIFY(plot.Statistics()->isVisible());
-    QVERIFY(plot.Statistics()->isWindow());
+    QVERIFY(!plot.Statistics()->isWindow());
+    QCOMPARE(plot.Statistics()->parentWidget(), &page);
 }
 
 void CPlotTest::everyValueReachesTheStatistics()

@@ -1,4 +1,5 @@
 #include "link/BusLink.h"
+#include "link/StopFlag.h"
 #include "multi/CircleSettings.h"
 #include "multi/PatrolObserver.h"
 #include "multi/PatrolSequence.h"
@@ -65,7 +66,7 @@ private:
 // A patrol over a simulator on a pseudo-terminal, through the real serial port.
 struct CPatrolBus
 {
-    explicit CPatrolBus(const SimOptions& options) : m_sim(options), m_sequence(m_link, m_bStop)
+    explicit CPatrolBus(const SimOptions& options) : m_sim(options), m_sequence(m_link, m_stop)
     {
         m_strDevice = m_sim.Start();
         const QString strDevice = m_strDevice;
@@ -81,6 +82,7 @@ struct CPatrolBus
     QString m_strDevice;
     CBusLink m_link;
     std::atomic<bool> m_bStop{false};
+    CStopFlag m_stop{m_bStop};
     CPatrolSequence m_sequence;
     CRecordingObserver m_observer;
 };
