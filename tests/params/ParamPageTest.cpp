@@ -234,11 +234,7 @@ private Q_SLOTS:
         page.hide();
         // Shown again: the read it posts is stopped at its start by a hide.
         QObject::connect(
-            &page.Worker(), &CParamWorker::ProgressShown, &page,
-            [&page](const QString& strText) {
-                if (strText == QStringLiteral("参数读取中..."))
-                    page.Worker().Stop();
-            },
+            &page.Worker(), &CParamWorker::ReadStarted, &page, [&page] { page.Worker().Stop(); },
             Qt::DirectConnection);
         page.show();
         QTRY_VERIFY_WITH_TIMEOUT(!page.Worker().IsRunning(), 20000);
