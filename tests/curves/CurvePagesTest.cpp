@@ -6,6 +6,7 @@
 #include "recording/RecordingFile.h"
 #include "recording/RecordingReader.h"
 
+#include "TestFiles.h"
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QMimeData>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
 #include <QTest>
 #include <QUrl>
 
@@ -29,21 +31,6 @@
 namespace {
 
 constexpr int kWaitMs = 15000;
-
-QByteArray ReadAll(const QString& strPath)
-{
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-void WriteFile(const QString& strPath, const QByteArray& bytes)
-{
-    QFile file(strPath);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 QByteArray RecordBytes(qint64 nCount, qint32 nFirstValue)
 {
@@ -141,7 +128,7 @@ void CCurvePagesTest::RealTimeRecordsWhatItPlots()
     QVERIFY(CRecordingReader::Read(page.DataPath(), arrRecords, nError));
     QCOMPARE(QFileInfo(page.DataPath()).size(), qint64(arrRecords.Count()) * 12);
     QCOMPARE(int(arrRecords.Count()), page.ValueCount());
-    const QList<QByteArray> arrLines = ReadAll(page.TextPath()).split('\n');
+    const QList<QByteArray> arrLines = ReadFile(page.TextPath()).split('\n');
     QCOMPARE(arrLines.size(), int(arrRecords.Count()) + 1);
     for (qint64 i = 0; i < arrRecords.Count(); ++i) {
         const qint64 nMs =
@@ -163,7 +150,7 @@ void CCurvePagesTest::HidingBeforeAnyValueLeavesNoFiles()
     context.Simulator().SetFaults(faults);
     const QString strDir = context.ProgramDirectory();
     QVERIFY(QDir().mkpath(strDir + "数据文件"));
-    WriteFile(strDir + "数据文件/202415_3_7_9.Dat", "older");
+    QVERIFY(WriteFile(strDir + "数据文件/202415_3_7_9.Dat", "older"));
     CPlotDisplayDialog page(context);
     const qint64 nNow = QDateTime(QDate(2024, 1, 4), QTime(19, 7, 9), Qt::UTC).toMSecsSinceEpoch();
     page.SetClock([nNow] { return nNow; });
@@ -175,7 +162,7 @@ void CCurvePagesTest::HidingBeforeAnyValueLeavesNoFiles()
     QCOMPARE(page.ValueCount(), 0);
     QCOMPARE(FilesIn(strDir + "数据文件"), QStringList({"202415_3_7_9.Dat"}));
     QCOMPARE(FilesIn(strDir + "文本文件"), QStringList());
-    QCOMPARE(ReadAll(strDir + "数据文件/202415_3_7_9.Dat"), QByteArray("older"));
+    QCOMPARE(ReadFile(strDir + "数据文件/202415_3_7_9.Dat"), QByteArray("older"));
 }
 
 void CCurvePagesTest::SameSecondRestartWritesSuffix()
@@ -189,7 +176,7 @@ void CCurvePagesTest::SameSecondRestartWritesSuffix()
     QTRY_VERIFY_WITH_TIMEOUT(page.ValueCount() >= 2, kWaitMs);
     page.hide();
     QTRY_VERIFY_WITH_TIMEOUT(!page.IsRunning(), kWaitMs);
-    const QByteArray first = ReadAll(page.DataPath());
+    const QByteArray first = ReadFile(page.DataPath());
     // The selection changes elsewhere: the next show polls the new address.
     context.m_nCurAddress = 17;
     const int nBefore = page.ValueCount();
@@ -201,7 +188,7 @@ void CCurvePagesTest::SameSecondRestartWritesSuffix()
     QVERIFY(page.DataPath().endsWith("数据文件/202415_3_7_9_2.Dat"));
     QVERIFY(page.TextPath().endsWith("文本文件/202415_3_7_9_2.txt"));
     const QString strDir = context.ProgramDirectory();
-    QCOMPARE(ReadAll(strDir + "数据文件/202415_3_7_9.Dat"), first);
+    QCOMPARE(ReadFile(strDir + "数据文件/202415_3_7_9.Dat"), first);
     QCOMPARE(FilesIn(strDir + "文本文件"), QStringList({"202415_3_7_9.txt", "202415_3_7_9_2.txt"}));
     QVERIFY(context.Simulator().Bus().FrameLog().contains("S17;MSV?;"));
 }
@@ -212,7 +199,7 @@ void CCurvePagesTest::UnwritableFolderGivesOneBox()
     context.m_nCurAddress = 1;
     // A program folder below a plain file fails with ENOTDIR, for root too.
     const QString strPlain = context.ProgramDirectory() + "plain";
-    WriteFile(strPlain, "x");
+    QVERIFY(WriteFile(strPlain, "x"));
     context.SetProgramDirectory(strPlain + "/");
     CPlotDisplayDialog page(context);
     page.show();
@@ -383,7 +370,7 @@ void CCurvePagesTest::HistoryShowsAndDragsThroughAFile()
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     QTemporaryDir dir;
     const QString strFile = dir.path() + "/a.Dat";
-    WriteFile(strFile, RecordBytes(2440, 1000));
+    QVERIFY(WriteFile(strFile, RecordBytes(2440, 1000)));
     QCOMPARE(QFileInfo(strFile).size(), 29280);
     QVERIFY(page.Load(strFile));
     QCOMPARE(page.RecordCount(), 2440);
@@ -436,8 +423,8 @@ void CCurvePagesTest::HistoryDropsLoadInOrder()
     page.resize(600, 300);
     page.show();
     QTemporaryDir dir;
-    WriteFile(dir.path() + "/one.Dat", RecordBytes(3, 1));
-    WriteFile(dir.path() + "/two.Dat", RecordBytes(5, 2));
+    QVERIFY(WriteFile(dir.path() + "/one.Dat", RecordBytes(3, 1)));
+    QVERIFY(WriteFile(dir.path() + "/two.Dat", RecordBytes(5, 2)));
     QList<QUrl> arrUrls{QUrl::fromLocalFile(dir.path() + "/one.Dat"),
                         QUrl::fromLocalFile(dir.path() + "/two.Dat"),
                         QUrl::fromLocalFile(dir.path() + "/missing.Dat")};
@@ -463,7 +450,7 @@ void CCurvePagesTest::HistoryRefusesWhatItCannotRead()
     CHistoryDialog page(context);
     QTemporaryDir dir;
     const QString strGood = dir.path() + "/good.Dat";
-    WriteFile(strGood, RecordBytes(7, 0));
+    QVERIFY(WriteFile(strGood, RecordBytes(7, 0)));
     QVERIFY(page.Load(strGood));
 
     const QString strFifo = dir.path() + "/fifo.Dat";
@@ -498,16 +485,16 @@ void CCurvePagesTest::HistoryTakesOddFiles()
     CHistoryDialog page(context);
     page.resize(800, 300);
     QTemporaryDir dir;
-    WriteFile(dir.path() + "/odd.Dat", RecordBytes(2, 5) + "x");
+    QVERIFY(WriteFile(dir.path() + "/odd.Dat", RecordBytes(2, 5) + "x"));
     QVERIFY(page.Load(dir.path() + "/odd.Dat"));
     QCOMPARE(page.RecordCount(), 2);
-    WriteFile(dir.path() + "/empty.Dat", QByteArray());
+    QVERIFY(WriteFile(dir.path() + "/empty.Dat", QByteArray()));
     QVERIFY(page.Load(dir.path() + "/empty.Dat"));
     QCOMPARE(page.RecordCount(), 0);
     QVERIFY(!page.Plot().grab().isNull());
     QByteArray random(12 * 3000 + 7, '\0');
     QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(random.data()), (12 * 3000) / 4);
-    WriteFile(dir.path() + "/random.bin", random);
+    QVERIFY(WriteFile(dir.path() + "/random.bin", random));
     QVERIFY(page.Load(dir.path() + "/random.bin"));
     QCOMPARE(page.RecordCount(), 3000);
     QVERIFY(!page.Plot().grab().isNull());
@@ -516,7 +503,7 @@ void CCurvePagesTest::HistoryTakesOddFiles()
     while (strDeep.size() < 300)
         strDeep += "/abcdefghijklmnopqrstuvwxyz0123456789";
     QVERIFY(QDir().mkpath(strDeep));
-    WriteFile(strDeep + "/deep.Dat", RecordBytes(4, 0));
+    QVERIFY(WriteFile(strDeep + "/deep.Dat", RecordBytes(4, 0)));
     QVERIFY(page.Load(strDeep + "/deep.Dat"));
     QCOMPARE(page.RecordCount(), 4);
     QVERIFY(context.Messages().isEmpty());
@@ -529,7 +516,7 @@ void CCurvePagesTest::HistoryZoomsWithTheWheel()
     page.resize(1300, 400);
     page.show();
     QTemporaryDir dir;
-    WriteFile(dir.path() + "/z.Dat", RecordBytes(10000, 0));
+    QVERIFY(WriteFile(dir.path() + "/z.Dat", RecordBytes(10000, 0)));
     QVERIFY(page.Load(dir.path() + "/z.Dat"));
     const auto wheel = [&page](int nDelta) {
         QWheelEvent event(QPointF(200, 100), page.mapToGlobal(QPointF(200, 100)), QPoint(),

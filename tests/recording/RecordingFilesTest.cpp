@@ -6,11 +6,13 @@
 #include "recording/TerminalArchive.h"
 #include "recording/WeightRecord.h"
 
+#include "TestFiles.h"
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
+
 #include <QTest>
 #include <QTimeZone>
 #include <QtEndian>
@@ -36,21 +38,6 @@ qint64 UtcMs(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecon
         .toMSecsSinceEpoch();
 }
 
-QByteArray ReadAll(const QString& strPath)
-{
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-void WriteFile(const QString& strPath, const QByteArray& bytes)
-{
-    QFile file(strPath);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 // Every file below strDir, relative, sorted.
 QStringList Files(const QString& strDir)
 {
@@ -64,7 +51,7 @@ QStringList Files(const QString& strDir)
 
 QList<qint32> FileValues(const QString& strPath)
 {
-    const QByteArray bytes = ReadAll(strPath);
+    const QByteArray bytes = ReadFile(strPath);
     QList<qint32> arr;
     for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4)
         arr.append(qFromLittleEndian<qint32>(bytes.constData() + i));
@@ -72,27 +59,6 @@ QList<qint32> FileValues(const QString& strPath)
         arr.append(INT_MIN); // a torn value
     return arr;
 }
-
-// Lowers this process's file size limit for one scope; writes past it fail
-// with EFBIG instead of raising SIGXFSZ.
-class CFileSizeLimit
-{
-public:
-    explicit CFileSizeLimit(rlim_t nBytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = nBytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~CFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
-    CFileSizeLimit(const CFileSizeLimit&) = delete;
-    CFileSizeLimit& operator=(const CFileSizeLimit&) = delete;
-
-private:
-    rlimit m_old{};
-};
 
 // The faults a recording is tried with: a folder below a plain file (ENOTDIR,
 // for root too), a missing folder, and writes past the file size limit.
@@ -109,7 +75,8 @@ QString FaultFolder(const QTemporaryDir& dir, Fault fault)
     if (fault == Fault::MissingFolder)
         return dir.path() + "/gone";
     if (fault == Fault::BelowAPlainFile) {
-        WriteFile(dir.path() + "/plain", "x");
+        if (!WriteFile(dir.path() + "/plain", "x"))
+            return QString();
         return dir.path() + "/plain";
     }
     return dir.path();
@@ -259,7 +226,7 @@ void CRecordingFilesTest::ThreeValuesAgreeRecordByRecord()
     QCOMPARE(nError, 0);
     QCOMPARE(arrRecords.Count(), qint64(3));
     const QList<QByteArray> arrLines =
-        ReadAll(strProgram + "文本文件/202415_3_7_9.txt").split('\n');
+        ReadFile(strProgram + "文本文件/202415_3_7_9.txt").split('\n');
     QCOMPARE(arrLines.size(), 4); // three lines, each ending in CR LF
     QVERIFY(arrLines[3].isEmpty());
     for (int i = 0; i < 3; ++i) {
@@ -284,7 +251,7 @@ void CRecordingFilesTest::ReaderIgnoresTheRemainder()
         WeightRecord::Make(100 + i, 1000 * i).ToBytes(record);
         bytes.append(record, sizeof record);
     }
-    WriteFile(strPath, bytes + "Z");
+    QVERIFY(WriteFile(strPath, bytes + "Z"));
     CRecordBuffer arrRecords;
     int nError = 0;
     QVERIFY(CRecordingReader::Read(strPath, arrRecords, nError));
@@ -292,7 +259,7 @@ void CRecordingFilesTest::ReaderIgnoresTheRemainder()
     QCOMPARE(arrRecords[1].m_nValue, 101);
     QCOMPARE(arrRecords[1].FileTime(), WeightRecord::FileTimeFromUnixMs(1000));
 
-    WriteFile(strPath, "short");
+    QVERIFY(WriteFile(strPath, "short"));
     QVERIFY(CRecordingReader::Read(strPath, arrRecords, nError));
     QVERIFY(arrRecords.Count() == 0);
 }
@@ -307,7 +274,7 @@ void CRecordingFilesTest::ReaderCopiesFilesOverManyHugePages()
     QByteArray bytes(kCount * WeightRecord::kSize, Qt::Uninitialized);
     for (qint64 i = 0; i < kCount; ++i)
         WeightRecord::Make(qint32(i * 31 - 9000000), i).ToBytes(bytes.data() + i * 12);
-    WriteFile(strPath, bytes);
+    QVERIFY(WriteFile(strPath, bytes));
     CRecordBuffer arrRecords;
     int nError = 0;
     QVERIFY(CRecordingReader::Read(strPath, arrRecords, nError));
@@ -351,9 +318,9 @@ void CRecordingFilesTest::NameClashesMoveBothFilesOn()
     QVERIFY(QDir().mkpath(strProgram + "数据文件"));
     QVERIFY(QDir().mkpath(strProgram + "文本文件"));
     // An older recording of the same second, and a stray text file one further.
-    WriteFile(strProgram + "数据文件/202415_3_7_9.Dat", QByteArray(24, 'a'));
-    WriteFile(strProgram + "文本文件/202415_3_7_9.txt", "old\r\n");
-    WriteFile(strProgram + "文本文件/202415_3_7_9_2.txt", "stray\r\n");
+    QVERIFY(WriteFile(strProgram + "数据文件/202415_3_7_9.Dat", QByteArray(24, 'a')));
+    QVERIFY(WriteFile(strProgram + "文本文件/202415_3_7_9.txt", "old\r\n"));
+    QVERIFY(WriteFile(strProgram + "文本文件/202415_3_7_9_2.txt", "stray\r\n"));
 
     CRealTimeRecording first([nNow] { return nNow; });
     QVERIFY(first.Open(strProgram));
@@ -373,10 +340,10 @@ void CRecordingFilesTest::NameClashesMoveBothFilesOn()
                           "数据文件/202415_3_7_9_4.Dat", "文本文件/202415_3_7_9.txt",
                           "文本文件/202415_3_7_9_2.txt", "文本文件/202415_3_7_9_3.txt",
                           "文本文件/202415_3_7_9_4.txt"}));
-    QCOMPARE(ReadAll(strProgram + "数据文件/202415_3_7_9.Dat"), QByteArray(24, 'a'));
-    QCOMPARE(ReadAll(strProgram + "文本文件/202415_3_7_9.txt"), QByteArray("old\r\n"));
-    QCOMPARE(ReadAll(strProgram + "文本文件/202415_3_7_9_2.txt"), QByteArray("stray\r\n"));
-    QVERIFY(ReadAll(strProgram + "文本文件/202415_3_7_9_4.txt").startsWith("2    "));
+    QCOMPARE(ReadFile(strProgram + "数据文件/202415_3_7_9.Dat"), QByteArray(24, 'a'));
+    QCOMPARE(ReadFile(strProgram + "文本文件/202415_3_7_9.txt"), QByteArray("old\r\n"));
+    QCOMPARE(ReadFile(strProgram + "文本文件/202415_3_7_9_2.txt"), QByteArray("stray\r\n"));
+    QVERIFY(ReadFile(strProgram + "文本文件/202415_3_7_9_4.txt").startsWith("2    "));
 }
 
 void CRecordingFilesTest::EmptyRecordingLeavesNoFilesAndKeepsOlderOnes()
@@ -386,7 +353,7 @@ void CRecordingFilesTest::EmptyRecordingLeavesNoFilesAndKeepsOlderOnes()
     const qint64 nNow = UtcMs(2024, 1, 4, 19, 7, 9);
     QVERIFY(QDir().mkpath(strProgram + "数据文件"));
     // An older file of that name that happens to be empty is not this recording's.
-    WriteFile(strProgram + "数据文件/202415_3_7_9.Dat", QByteArray());
+    QVERIFY(WriteFile(strProgram + "数据文件/202415_3_7_9.Dat", QByteArray()));
     {
         CRealTimeRecording recording([nNow] { return nNow; });
         QVERIFY(recording.Open(strProgram)); // makes the missing text folder too
@@ -399,7 +366,7 @@ void CRecordingFilesTest::UserNamedFileIsTruncatedOnlyWhenFree()
 {
     QTemporaryDir dir;
     const QString strPath = dir.path() + "/mine.Dat";
-    WriteFile(strPath, "previous contents");
+    QVERIFY(WriteFile(strPath, "previous contents"));
     CRecordingFile file;
     QVERIFY(file.CreateOrTruncate(strPath));
     QCOMPARE(QFileInfo(strPath).size(), 0);
@@ -538,7 +505,7 @@ void CRecordingFilesTest::ConcurrentArchivesOfOneSecondGetTheirOwnNames()
     for (int i = 0; i < kThreads * kEach; ++i) {
         QCOMPARE(arrOutcomes[size_t(i)].m_result, CTerminalArchive::Result::Written);
         setPaths.insert(arrOutcomes[size_t(i)].m_strPath);
-        QCOMPARE(ReadAll(arrOutcomes[size_t(i)].m_strPath), QByteArray::number(i));
+        QCOMPARE(ReadFile(arrOutcomes[size_t(i)].m_strPath), QByteArray::number(i));
     }
     QCOMPARE(setPaths.size(), kThreads * kEach);
     QVERIFY(setPaths.contains(dir.path() + "/202734-567.txt"));
@@ -557,7 +524,7 @@ void CRecordingFilesTest::PatrolNamesMoveOnTogether()
     const QString strFirst = recorder.FilePath(0);
     QCOMPARE(QFileInfo(strFirst).fileName(), QStringLiteral("AD0_2026128_915.sdat"));
     // Only address 5's name is taken: the whole recording still moves on.
-    WriteFile(QDir(dir.path()).filePath(CPatrolRecorder::FileName(5, tStart, 2)), "keep");
+    QVERIFY(WriteFile(QDir(dir.path()).filePath(CPatrolRecorder::FileName(5, tStart, 2)), "keep"));
 
     QVERIFY(recorder.Start(dir.path(), 1, tStart));
     recorder.Append(0, 7);
@@ -568,7 +535,7 @@ void CRecordingFilesTest::PatrolNamesMoveOnTogether()
     QCOMPARE(FileValues(strFirst), QList<qint32>({11}));
     QCOMPARE(FileValues(recorder.FilePath(0)), QList<qint32>({7}));
     QCOMPARE(FileValues(recorder.FilePath(9)), QList<qint32>({99}));
-    QCOMPARE(ReadAll(QDir(dir.path()).filePath(CPatrolRecorder::FileName(5, tStart, 2))),
+    QCOMPARE(ReadFile(QDir(dir.path()).filePath(CPatrolRecorder::FileName(5, tStart, 2))),
              QByteArray("keep"));
     // Addresses named at the start keep their empty files; others leave none.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
@@ -623,9 +590,9 @@ void CRecordingFilesTest::ArchivesNeverTruncate()
     QCOMPARE(QFileInfo(first.m_strPath).fileName(), QStringLiteral("2027112-1000.txt"));
     QCOMPARE(QFileInfo(second.m_strPath).fileName(), QStringLiteral("2027112-1000_2.txt"));
     QCOMPARE(QFileInfo(third.m_strPath).fileName(), QStringLiteral("2027112-1000_3.txt"));
-    QCOMPARE(ReadAll(first.m_strPath), QByteArray("first"));
-    QCOMPARE(ReadAll(second.m_strPath), QByteArray("second"));
-    QCOMPARE(ReadAll(third.m_strPath), QByteArray("third"));
+    QCOMPARE(ReadFile(first.m_strPath), QByteArray("first"));
+    QCOMPARE(ReadFile(second.m_strPath), QByteArray("second"));
+    QCOMPARE(ReadFile(third.m_strPath), QByteArray("third"));
     // An empty archive is a file too.
     const auto empty = CTerminalArchive::Write(dir.path(), t1, QByteArray());
     QCOMPARE(empty.m_result, CTerminalArchive::Result::Written);
@@ -642,7 +609,7 @@ void CRecordingFilesTest::ArchiveFolderPathIsNotCut()
     const auto outcome = CTerminalArchive::Write(strDeep, QDateTime::currentDateTime(), "x");
     QCOMPARE(outcome.m_result, CTerminalArchive::Result::Written);
     QVERIFY(outcome.m_strPath.startsWith(strDeep));
-    QCOMPARE(ReadAll(outcome.m_strPath), QByteArray("x"));
+    QCOMPARE(ReadFile(outcome.m_strPath), QByteArray("x"));
 }
 
 void CRecordingFilesTest::UserNamedFileReportsItsFirstFailureOnce_data()
@@ -660,7 +627,7 @@ void CRecordingFilesTest::UserNamedFileReportsItsFirstFailureOnce()
     QFETCH(QString, strPath);
     QFETCH(int, nError);
     QTemporaryDir dir;
-    WriteFile(dir.path() + "/plain", "x");
+    QVERIFY(WriteFile(dir.path() + "/plain", "x"));
     if (!strPath.startsWith('/'))
         strPath = dir.path() + "/" + strPath;
     std::optional<CFileSizeLimit> limit;
@@ -681,7 +648,7 @@ void CRecordingFilesTest::UserNamedFileReportsItsFirstFailureOnce()
     if (nError == EFBIG)
         QCOMPARE(QFileInfo(strPath).size(), 24);
     QVERIFY(QFileInfo::exists("/dev/full")); // a device is never removed
-    QCOMPARE(ReadAll(dir.path() + "/plain"), QByteArray("x"));
+    QCOMPARE(ReadFile(dir.path() + "/plain"), QByteArray("x"));
 }
 
 void CRecordingFilesTest::RealTimeRecordingReportsItsFirstFailureOnce()
@@ -707,7 +674,7 @@ void CRecordingFilesTest::RealTimeRecordingReportsItsFirstFailureOnce()
     if (bOpened)
         QCOMPARE(QFileInfo(recording.DataPath()).size(), 24);
     else
-        QCOMPARE(ReadAll(dir.path() + "/plain"), QByteArray("x"));
+        QCOMPARE(ReadFile(dir.path() + "/plain"), QByteArray("x"));
 }
 
 void CRecordingFilesTest::PatrolRecordingReportsItsFirstFailureOnce()
