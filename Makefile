@@ -1,6 +1,7 @@
 # Set-up, build and test on a fresh Debian 12 machine (as root or with sudo).
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-declarative-dev \
-            qt6-translations-l10n libgl-dev fonts-noto-cjk clang-format
+            qt6-translations-l10n libgl-dev fonts-noto-cjk clang-format \
+            pkgconf libmosquitto-dev mosquitto mosquitto-clients openssl
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 

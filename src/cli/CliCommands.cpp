@@ -114,6 +114,7 @@ int CCliCommands::Msv(const QStringList& arrArgs)
     poll.SetTimeout(CModuleCommand::MeasuredValue(nAddress).m_nTimeoutMs);
     poll.SetChecksum(bChecksum);
     poll.SetInterval(nIntervalMs);
+    poll.SetSource(QStringLiteral("cli"));
     bool bAnyFailed = false;
     poll.Run(nAddress, nCount, [&](CMeasuredValuePoll::Outcome outcome, qint32 nValue) {
         if (outcome == CMeasuredValuePoll::Outcome::Value) {

@@ -179,6 +179,11 @@ QString CliOptions::Usage()
         "                                        patrol 0..N, one line a cycle (-n 0: endless)\n"
         "  send TEXT [--hex] [--wait MS]         write TEXT raw, print what arrives as hex\n"
         "\n"
+        "msv and patrol publish every reading to an MQTT broker with --mqtt HOST[:PORT]\n"
+        "   (1883, 8883 with TLS) [--topic PREFIX] [--mqtt-user USER] [--mqtt-password-file FILE]\n"
+        "   [--tls-ca FILE [--tls-cert FILE --tls-key FILE]] [--qos 0|1]; an unreachable broker\n"
+        "   is retried while the command goes on, and at the end the queue gets 2 s to drain.\n"
+        "\n"
         "Addresses are 0..31. A number, negative ones too, is always a value; \"--\" ends the\n"
         "options. Exit status: 0 done, 1 a bus step failed, 2 nothing sent.\n");
 }

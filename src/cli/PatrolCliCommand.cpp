@@ -171,6 +171,7 @@ int CPatrolCliCommand::Run(const QStringList& arrArgs)
     sequence.SetMaxAddress(nLast);
     sequence.SetTimeout(nTimeoutMs);
     sequence.SetObserver(&report);
+    sequence.Poll().SetSource(QStringLiteral("cli"));
     if (strFolder)
         sequence.SetRecorder(&recorder);
     sequence.Run(nCycles);

@@ -1,6 +1,8 @@
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
+#include "cli/MqttCliOptions.h"
 #include "link/BusLink.h"
+#include "remote/RemoteMonitor.h"
 #include "session/Session.h"
 
 #include <QCoreApplication>
@@ -9,13 +11,41 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <mutex>
+#include <optional>
 
 namespace {
 
 void OnInterrupt(int)
 {
     CCliCommands::RequestStop();
+}
+
+// Publishing never stops a command: the state changes go to stderr, one line each.
+void StartPublishing(CRemoteMonitor& remote, const MqttSettings& settings)
+{
+    auto pLast = std::make_shared<CMqttPublisher::State>(CMqttPublisher::State::Connecting);
+    remote.SetStateListener([pLast](const CMqttPublisher::Status& status) {
+        if (status.m_state == *pLast)
+            return;
+        *pLast = status.m_state;
+        const QByteArray reason = status.m_strErrorEnglish.toUtf8();
+        switch (status.m_state) {
+        case CMqttPublisher::State::Connected:
+            std::fprintf(stderr, "mqtt: connected\n");
+            break;
+        case CMqttPublisher::State::Reconnecting:
+            std::fprintf(stderr, "mqtt: connection lost: %s; retrying\n", reason.constData());
+            break;
+        case CMqttPublisher::State::Refused:
+            std::fprintf(stderr, "mqtt: refused: %s\n", reason.constData());
+            break;
+        default:
+            break;
+        }
+    });
+    remote.Start(settings);
 }
 
 } // namespace
@@ -40,6 +70,14 @@ int main(int argc, char** argv)
     if (!options.Parse(arrArgs, strError)) {
         err << CliOptions::UsageErrorLine(strError);
         return CCliCommands::kUsageError;
+    }
+    std::optional<MqttSettings> mqtt;
+    if (options.m_strCommand == QLatin1String("msv") ||
+        options.m_strCommand == QLatin1String("patrol")) {
+        if (!TakeMqttOptions(options.m_arrArguments, mqtt, strError)) {
+            err << CliOptions::UsageErrorLine(strError);
+            return CCliCommands::kUsageError;
+        }
     }
     if (options.m_bVerbose)
         QLoggingCategory::setFilterRules(QStringLiteral("tolvex.link.debug=true"));
@@ -101,11 +139,20 @@ int main(int argc, char** argv)
         [&] { std::fprintf(stderr, "%s: reconnected\n", qUtf8Printable(link.OpenDevice())); },
         Qt::DirectConnection);
 
+    if (mqtt)
+        StartPublishing(session.Remote(), *mqtt);
+
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     CCliCommands commands(link, out, err);
     int nExit = commands.Run(options.m_strCommand, options.m_arrArguments);
     link.ClosePort();
+    if (mqtt) {
+        // The queue gets two seconds to drain; what is left is said.
+        if (const quint64 nLeft = session.Remote().Stop(2000))
+            std::fprintf(stderr, "mqtt: %llu messages not delivered\n",
+                         static_cast<unsigned long long>(nLeft));
+    }
     std::lock_guard lock(lostMutex);
     if (!strLostReason.isEmpty()) {
         err << link.OpenDevice() << ": device lost: " << strLostReason << "\n";

@@ -104,6 +104,7 @@ void CPlotDisplayDialog::Run()
     Context().SetRecordingFile(recording.DataPath());
     CMeasuredValuePoll poll(Context().BusLink(), m_worker);
     poll.SetTimeout(kTimeoutMs);
+    poll.SetSource(QStringLiteral("realtime"));
     poll.Run(nAddress, 0, [&](CMeasuredValuePoll::Outcome outcome, qint32 nValue) {
         ++m_nReads;
         if (outcome != CMeasuredValuePoll::Outcome::Value)

@@ -136,6 +136,7 @@ bool CBusLink::OpenPort(const ComSettings& settings)
     }
     if (bOpened)
         WakeClosedWaits();
+    Q_EMIT PortStateChanged();
     return bOpened;
 }
 
@@ -163,6 +164,7 @@ bool CBusLink::OpenBusPort()
 bool CBusLink::ClosePort()
 {
     RunBlocking(m_pWorker, [this] { m_pWorker->Close(); });
+    Q_EMIT PortStateChanged();
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "link/BusTransport.h"
 #include "link/PortOpenFailure.h"
+#include "link/ReadingTap.h"
 #include "settings/ComSettings.h"
 
 #include <QByteArray>
@@ -114,6 +115,9 @@ public:
     // already timed out (a late reply); the clock's epoch when none was.
     std::chrono::steady_clock::time_point LastReplyTime() const;
 
+    // Where every measured-value read is reported (remote monitoring listens).
+    CReadingTap& Readings() { return m_readings; }
+
     // Settings the bus port is opened with by OpenBusPort (UI thread).
     ComSettings m_comSettings;
 
@@ -127,6 +131,8 @@ Q_SIGNALS:
     void PortLost(const QString& strReason);
     // The lost device opened again with its settings. Emitted on the I/O thread.
     void PortReconnected();
+    // OpenPort or ClosePort ran (opened or not), on the thread that called it.
+    void PortStateChanged();
 
 private:
     // Single attempts, inside a transaction that holds the bus mutex.
@@ -172,4 +178,5 @@ private:
     TerminalReceiver m_terminalReceiver;
     QString m_strOpenDevice;
     CPortOpenFailure m_lastFailure;
+    CReadingTap m_readings;
 };

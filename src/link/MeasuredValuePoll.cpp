@@ -10,8 +10,61 @@ CMeasuredValuePoll::CMeasuredValuePoll(CBusLink& link, CRunControl& control)
 {
 }
 
+void CMeasuredValuePoll::SetDisplay(Formatter formatter, const QString& strUnit)
+{
+    m_formatter = std::move(formatter);
+    m_strUnit = strUnit;
+}
+
+void CMeasuredValuePoll::ReportCycle(qint64 nElapsedMs, int nMaxAddress)
+{
+    if (!m_strSource.isEmpty())
+        m_link.Readings().ReportCycle(nElapsedMs, nMaxAddress);
+}
+
+void CMeasuredValuePoll::Report(int nAddress, Outcome outcome, qint32 nValue) const
+{
+    if (m_strSource.isEmpty())
+        return;
+    MeasuredReading reading;
+    reading.m_nAddress = nAddress;
+    reading.m_strSource = m_strSource;
+    switch (outcome) {
+    case Outcome::Value:
+        reading.m_bOk = true;
+        reading.m_nRaw = nValue;
+        if (m_formatter) {
+            reading.m_strValue = m_formatter(nValue);
+            reading.m_strUnit = m_strUnit;
+        }
+        break;
+    case Outcome::NoReply:
+        reading.m_strReason = QStringLiteral("timeout");
+        break;
+    case Outcome::BadCheckByte:
+        reading.m_strReason = QStringLiteral("bad check byte");
+        break;
+    case Outcome::BadReply:
+        reading.m_strReason = QStringLiteral("bad reply");
+        break;
+    case Outcome::PortClosed:
+        reading.m_strReason = QStringLiteral("port closed");
+        break;
+    }
+    m_link.Readings().Report(reading);
+}
+
 CMeasuredValuePoll::Outcome CMeasuredValuePoll::Read(int nAddress, int nTimeoutMs,
                                                      std::optional<bool> checksum, qint32& nValue)
+{
+    const Outcome outcome = ReadOnce(nAddress, nTimeoutMs, checksum, nValue);
+    Report(nAddress, outcome, nValue);
+    return outcome;
+}
+
+CMeasuredValuePoll::Outcome CMeasuredValuePoll::ReadOnce(int nAddress, int nTimeoutMs,
+                                                         std::optional<bool> checksum,
+                                                         qint32& nValue)
 {
     if (m_link.IsPortOpen()) {
         const auto tLastReply = m_link.LastReplyTime();

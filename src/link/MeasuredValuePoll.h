@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <functional>
@@ -47,6 +48,14 @@ public:
     void SetChecksum(std::optional<bool> checksum) { m_checksum = checksum; }
     void SetInterval(int nIntervalMs) { m_nIntervalMs = nIntervalMs; }
 
+    // With a source set, every read is reported to the link's reading tap under
+    // that name; strUnit and the formatter give the value as the reader shows it.
+    void SetSource(const QString& strSource) { m_strSource = strSource; }
+    using Formatter = std::function<QString(qint32 nValue)>;
+    void SetDisplay(Formatter formatter, const QString& strUnit);
+    // A completed patrol cycle, to the tap when a source is set.
+    void ReportCycle(qint64 nElapsedMs, int nMaxAddress);
+
     // Reads nAddress nCount times (0: until stopped), each read to the sink;
     // ends early when the run control asks to stop. Returns the reads made.
     int Run(int nAddress, int nCount, const Sink& sink);
@@ -57,4 +66,10 @@ private:
     int m_nTimeoutMs = 1500;
     std::optional<bool> m_checksum;
     int m_nIntervalMs = 0;
+    QString m_strSource;
+    Formatter m_formatter;
+    QString m_strUnit;
+
+    Outcome ReadOnce(int nAddress, int nTimeoutMs, std::optional<bool> checksum, qint32& nValue);
+    void Report(int nAddress, Outcome outcome, qint32 nValue) const;
 };

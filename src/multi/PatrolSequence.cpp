@@ -84,6 +84,9 @@ int CPatrolSequence::Run(int nCycles)
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tStart);
             m_pObserver->OnCycle(nCompleted, elapsed.count());
         }
+        m_poll.ReportCycle(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tStart).count(),
+            MaxAddress());
     }
     if (m_pRecorder)
         m_pRecorder->Flush();

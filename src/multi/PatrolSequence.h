@@ -36,6 +36,8 @@ public:
     // Both may be null; set them before Run.
     void SetObserver(CPatrolObserver* pObserver) { m_pObserver = pObserver; }
     void SetRecorder(CPatrolRecorder* pRecorder) { m_pRecorder = pRecorder; }
+    // Reports every read and cycle to the link's reading tap under this source.
+    CMeasuredValuePoll& Poll() { return m_poll; }
 
     // The set-up pass, then nCycles cycles (0: until stopped). Returns the
     // number of completed cycles. The recorder is flushed at the end of every

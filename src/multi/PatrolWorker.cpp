@@ -7,6 +7,7 @@ CPatrolWorker::CPatrolWorker(CBusLink& link, CPatrolRecorder& recorder, QObject*
     : QObject(parent), m_sequence(link, m_thread), m_thread([this] { m_sequence.Run(0); })
 {
     m_sequence.SetObserver(this);
+    m_sequence.Poll().SetSource(QStringLiteral("patrol"));
     m_sequence.SetRecorder(&recorder);
 }
 

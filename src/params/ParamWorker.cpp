@@ -49,6 +49,7 @@ CParamWorker::CParamWorker(CPageContext& context, QObject* parent)
     : QObject(parent), m_context(context), m_poll(context.BusLink(), m_thread),
       m_thread([this] { Run(); })
 {
+    m_poll.SetSource(QStringLiteral("param"));
 }
 
 CParamWorker::~CParamWorker()

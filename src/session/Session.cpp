@@ -1,13 +1,15 @@
 #include "session/Session.h"
 
 #include "link/BusLink.h"
+#include "remote/RemoteMonitor.h"
 #include "sim/PtySimulator.h"
 
 #include <algorithm>
 
 CSession::CSession(const QString& strSettingsFile)
-    : m_settingsStore(strSettingsFile), m_portMap(strSettingsFile),
-      m_pLink(std::make_unique<CBusLink>())
+    : m_strSettingsFile(strSettingsFile), m_settingsStore(strSettingsFile),
+      m_portMap(strSettingsFile), m_pLink(std::make_unique<CBusLink>()),
+      m_pRemote(std::make_unique<CRemoteMonitor>(*m_pLink))
 {
     m_pLink->SetDeviceResolver([this](int nPort) { return DeviceFor(nPort); });
 }

@@ -14,6 +14,7 @@
 
 class CBusLink;
 class CPtySimulator;
+class CRemoteMonitor;
 
 // What one run of the tool works with: the bus link and its port settings,
 // the curve settings, the settings file they are stored in, the port map, and
@@ -59,9 +60,13 @@ public:
     QString DeviceFor(int nPort) const;
 
     const CSettingsStore& SettingsStore() const { return m_settingsStore; }
+    QString SettingsFile() const { return m_strSettingsFile; }
+    // Publishing of this run's readings to a broker; it outlives every page.
+    CRemoteMonitor& Remote() { return *m_pRemote; }
     const CPortMap& PortMap() const { return m_portMap; }
 
 private:
+    QString m_strSettingsFile;
     CSettingsStore m_settingsStore;
     CPortMap m_portMap;
     PlotSettings m_plotSettings;
@@ -71,4 +76,6 @@ private:
     // The simulator outlives the link, so the port closes before its device goes.
     std::unique_ptr<CPtySimulator> m_pSimulator;
     std::unique_ptr<CBusLink> m_pLink;
+    // Goes first: the last readings are flushed while the link still stands.
+    std::unique_ptr<CRemoteMonitor> m_pRemote;
 };
