@@ -9,10 +9,10 @@
 #include "link/ComSettingDialog.h"
 #include "multi/32DisplayDialog.h"
 #include "params/ParamSettingsDialog.h"
+#include "remote/RemoteDialog.h"
 #include "session/Session.h"
 #include "settings/BackgroundColorFile.h"
 #include "terminal/ComAssistDialog.h"
-#include "terminal/RemoteDialog.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -36,7 +36,8 @@ CTolvexView::CTolvexView(CSession& session, QWidget* parent)
       m_pMultiPage(std::make_unique<C32DisplayDialog>(*m_pContext)),
       m_pPlotPage(std::make_unique<CPlotDisplayDialog>(*m_pContext)),
       m_pHistoryPage(std::make_unique<CHistoryDialog>(*m_pContext)),
-      m_pRemotePage(std::make_unique<CRemoteDialog>(*m_pContext)),
+      m_pRemotePage(
+          std::make_unique<CRemoteDialog>(*m_pContext, session.Remote(), session.SettingsFile())),
       m_pTerminalPage(std::make_unique<CComAssistDialog>(*m_pContext)),
       m_pHistoryCoefDialog(std::make_unique<CHistoryCoefDialog>(this)),
       m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))

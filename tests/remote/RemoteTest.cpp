@@ -1,4 +1,5 @@
 #include "TestBroker.h"
+#include "TestFiles.h"
 
 #include "link/BusLink.h"
 #include "link/MeasuredValuePoll.h"
@@ -235,6 +236,47 @@ private Q_SLOTS:
                      .contains(CMqttPublisher::StateText(status)),
                  qPrintable(CMqttPublisher::StateText(status)));
         QCOMPARE(status.m_nAttempt, 0);
+    }
+
+    // TLS with certificates made here: a server the CA vouches for is taken,
+    // one it does not is refused in words.
+    void tlsTrustsOnlyItsCa()
+    {
+        CTestBroker broker;
+        const QString strDir = broker.Folder();
+        const auto openssl = [&](const QString& strArgs) {
+            QProcess process;
+            process.setWorkingDirectory(strDir);
+            process.start(QStringLiteral("openssl"), strArgs.split(QLatin1Char(' ')));
+            return process.waitForFinished(kWaitMs) && process.exitCode() == 0;
+        };
+        const QString strKey = QStringLiteral("-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                                              "-nodes -days 2 -keyout ");
+        QVERIFY(WriteFile(strDir + "/san.ext", "subjectAltName=IP:127.0.0.1\n"));
+        QVERIFY(openssl("req -x509 " + strKey + "ca.key -out ca.crt -subj /CN=TestCA"));
+        QVERIFY(openssl("req -x509 " + strKey + "other.key -out other.crt -subj /CN=OtherCA"));
+        QVERIFY(openssl("req " + strKey + "server.key -out server.csr -subj /CN=127.0.0.1"));
+        QVERIFY(openssl("x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial "
+                        "-days 2 -extfile san.ext -out server.crt"));
+        QVERIFY(broker.Start({"cafile " + strDir + "/ca.crt", "certfile " + strDir + "/server.crt",
+                              "keyfile " + strDir + "/server.key"}));
+        for (const QString& strCa : {QStringLiteral("ca.crt"), QStringLiteral("other.crt")}) {
+            CBusLink link;
+            CRemoteMonitor monitor(link);
+            MqttSettings settings = Settings(broker, QStringLiteral("t6"));
+            settings.m_bTls = true;
+            settings.m_strCaFile = strDir + '/' + strCa;
+            QVERIFY(settings.Check().m_strField.isEmpty());
+            monitor.Start(settings);
+            if (strCa == QLatin1String("ca.crt")) {
+                QTRY_COMPARE_WITH_TIMEOUT(monitor.GetStatus().m_state,
+                                          CMqttPublisher::State::Connected, kWaitMs);
+                continue;
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(monitor.GetStatus().m_strError,
+                                      QStringLiteral("服务器证书不受信任"), kWaitMs);
+            QVERIFY(monitor.GetStatus().m_state != CMqttPublisher::State::Connected);
+        }
     }
 
     void cliUsageErrors_data()

@@ -3,7 +3,6 @@
 #include "TestPageContext.h"
 
 #include "terminal/ComAssistDialog.h"
-#include "terminal/RemoteDialog.h"
 #include "terminal/SendArea.h"
 #include "terminal/SendTextFile.h"
 
@@ -603,25 +602,6 @@ private Q_SLOTS:
         QVERIFY(f.context.IsPortOpen());
         QVERIFY(f.Child<QCheckBox>("checkTimedSend")->isEnabled());
         QCOMPARE(f.context.Messages().size(), 1);
-    }
-
-    void remotePageShowsOnlyItsBackground()
-    {
-        CTestPageContext context;
-        CRemoteDialog page(context);
-        page.SetBackgroundBrush(QBrush(QColor(0xB0, 0xC0, 0xFF)));
-        page.resize(400, 300);
-        page.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
-        for (QWidget* pChild : page.findChildren<QWidget*>())
-            QVERIFY2(!pChild->isVisible(), qPrintable(pChild->objectName()));
-        QVERIFY(page.findChild<QPushButton*>(QStringLiteral("buttonConnect")) != nullptr);
-        const QImage image = page.grab().toImage();
-        QCOMPARE(image.pixelColor(200, 150), QColor(0xB0, 0xC0, 0xFF));
-        QCOMPARE(image.pixelColor(60, 40), QColor(0xB0, 0xC0, 0xFF));
-        QTest::keyClick(&page, Qt::Key_Return);
-        QTest::keyClick(&page, Qt::Key_Escape);
-        QVERIFY(page.isVisible());
     }
 
 private:
