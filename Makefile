@@ -58,7 +58,8 @@ bench: build
 	./build/bin/bench_curves realtime 60 && \
 	./build/bin/bench_curves demo 30 && \
 	./build/bin/bench_curves history && \
-	./build/bin/bench_terminal 600
+	./build/bin/bench_terminal 600 && \
+	./build/bin/bench_mqtt 50
 
 clean:
 	rm -rf build build-asan build-tsan

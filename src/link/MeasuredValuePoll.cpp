@@ -12,6 +12,7 @@ CMeasuredValuePoll::CMeasuredValuePoll(CBusLink& link, CRunControl& control)
 
 void CMeasuredValuePoll::SetDisplay(Formatter formatter, const QString& strUnit)
 {
+    const std::lock_guard lock(m_displayMutex);
     m_formatter = std::move(formatter);
     m_strUnit = strUnit;
 }
@@ -30,14 +31,16 @@ void CMeasuredValuePoll::Report(int nAddress, Outcome outcome, qint32 nValue) co
     reading.m_nAddress = nAddress;
     reading.m_strSource = m_strSource;
     switch (outcome) {
-    case Outcome::Value:
+    case Outcome::Value: {
         reading.m_bOk = true;
         reading.m_nRaw = nValue;
+        const std::lock_guard lock(m_displayMutex);
         if (m_formatter) {
             reading.m_strValue = m_formatter(nValue);
             reading.m_strUnit = m_strUnit;
         }
         break;
+    }
     case Outcome::NoReply:
         reading.m_strReason = QStringLiteral("timeout");
         break;

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <mutex>
 #include <optional>
 
 class CBusLink;
@@ -49,7 +50,8 @@ public:
     void SetInterval(int nIntervalMs) { m_nIntervalMs = nIntervalMs; }
 
     // With a source set, every read is reported to the link's reading tap under
-    // that name; strUnit and the formatter give the value as the reader shows it.
+    // that name; strUnit and the formatter give the value as the reader shows it
+    // (SetDisplay from any thread, also while reads run).
     void SetSource(const QString& strSource) { m_strSource = strSource; }
     using Formatter = std::function<QString(qint32 nValue)>;
     void SetDisplay(Formatter formatter, const QString& strUnit);
@@ -67,6 +69,7 @@ private:
     std::optional<bool> m_checksum;
     int m_nIntervalMs = 0;
     QString m_strSource;
+    mutable std::mutex m_displayMutex;
     Formatter m_formatter;
     QString m_strUnit;
 

@@ -60,6 +60,7 @@ C32DisplayDialog::C32DisplayDialog(CPageContext& context, QWidget* parent)
     CPatrolSequence& sequence = m_pWorker->Sequence();
     sequence.SetMaxAddress(m_settings.m_nMaxAddress);
     sequence.SetTimeout(m_settings.m_nTimeout);
+    SetPublishedDisplay();
     connect(m_pWorker.get(), &CPatrolWorker::AddressStarted, this,
             &C32DisplayDialog::OnAddressStarted);
     connect(m_pWorker.get(), &CPatrolWorker::ReadDone, this, &C32DisplayDialog::OnReadDone);
@@ -209,6 +210,15 @@ void C32DisplayDialog::ApplySettings(const CircleSettings& settings)
     m_pWorker->Sequence().SetMaxAddress(m_settings.m_nMaxAddress);
     m_pWorker->Sequence().SetTimeout(m_settings.m_nTimeout);
     ApplyGridColours();
+    SetPublishedDisplay();
+}
+
+void C32DisplayDialog::SetPublishedDisplay()
+{
+    const int nDecimals = m_settings.m_nDecimals;
+    m_pWorker->Sequence().Poll().SetDisplay(
+        [nDecimals](qint32 nValue) { return FormatValue(nValue, nDecimals); },
+        CCircleSetDialog::UnitTexts().value(m_settings.m_nUnit));
 }
 
 void C32DisplayDialog::OnSettingsClicked()

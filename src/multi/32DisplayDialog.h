@@ -41,6 +41,8 @@ public:
     const CircleSettings& Settings() const { return m_settings; }
     // Takes a settings record (clamped) as OK in the settings dialog does.
     void ApplySettings(const CircleSettings& settings);
+    // The value and unit remote monitoring publishes, as the grid shows them.
+    void SetPublishedDisplay();
 
     // The cell of address a: "AD%d:%s" with the value in the decimals in force.
     void SetCell(int nAddress, qint32 nValue);
