@@ -749,8 +749,7 @@ void AppTest::editKeysActOnTheFocusedField()
 {
     Start();
     View()->TabSheet()->TabBar()->setCurrentIndex(CTolvexView::kTabRemote);
-    auto* pEdit = new QLineEdit(View()->Page(CTolvexView::kTabRemote));
-    pEdit->show();
+    auto* pEdit = View()->Page(CTolvexView::kTabRemote)->findChild<QLineEdit*>("editAddress");
     pEdit->setFocus();
     QTRY_VERIFY(pEdit->hasFocus());
 
@@ -772,8 +771,7 @@ void AppTest::f6MovesBetweenTabRowAndPage()
 {
     Start();
     View()->TabSheet()->TabBar()->setCurrentIndex(CTolvexView::kTabRemote);
-    auto* pEdit = new QLineEdit(View()->Page(CTolvexView::kTabRemote));
-    pEdit->show();
+    auto* pEdit = View()->Page(CTolvexView::kTabRemote)->findChild<QLineEdit*>("editAddress");
     pEdit->setFocus();
     QTRY_VERIFY(pEdit->hasFocus());
     QTest::keyClick(Frame(), Qt::Key_F6);
