@@ -5,6 +5,7 @@
 #include "session/Session.h"
 #include "uikit/AppPath.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QThread>
@@ -53,5 +54,8 @@ void CWindowContext::DoSetRecordingFile(const QString& strFile)
 
 void CWindowContext::DoShowMessage(const QString& strText)
 {
-    QMessageBox::warning(m_pBoxParent, QCoreApplication::applicationName(), strText);
+    // Over an open modal dialog (the manual linearisation's), the box is its child.
+    QWidget* pModal = QApplication::activeModalWidget();
+    QMessageBox::warning(pModal ? pModal : m_pBoxParent.data(), QCoreApplication::applicationName(),
+                         strText);
 }
