@@ -1,6 +1,7 @@
 #include "app/WindowContext.h"
 
 #include "link/BusLink.h"
+#include "link/PostedCall.h"
 #include "session/Session.h"
 #include "uikit/AppPath.h"
 
@@ -16,8 +17,7 @@ CWindowContext::CWindowContext(CSession& session, QWidget* pBoxParent)
         if (QThread::currentThread() == thread())
             DoShowMessage(strMessage);
         else
-            QMetaObject::invokeMethod(
-                this, [this, strMessage] { DoShowMessage(strMessage); }, Qt::QueuedConnection);
+            CPostedCall::Post(this, [this, strMessage] { DoShowMessage(strMessage); });
     });
     ReportPortLoss();
 }

@@ -1,5 +1,6 @@
 #include "params/ParamSettingsDialog.h"
 
+#include "link/PostedCall.h"
 #include "module/GbkCodec.h"
 #include "module/ModuleReply.h"
 #include "module/ParameterTable.h"
@@ -222,33 +223,27 @@ void CParamSettingsDialog::ConnectControls()
 
 void CParamSettingsDialog::ConnectWorker()
 {
-    constexpr auto kQueued = Qt::QueuedConnection;
-    connect(&m_worker, &CParamWorker::CellText, this, &CParamSettingsDialog::SetCell, kQueued);
-    connect(&m_worker, &CParamWorker::ProgressShown, this, &CParamSettingsDialog::ShowProgress,
-            kQueued);
-    connect(&m_worker, &CParamWorker::ProgressCleared, this, &CParamSettingsDialog::ClearProgress,
-            kQueued);
-    connect(&m_worker, &CParamWorker::ValueRead, this, &CParamSettingsDialog::ShowValue, kQueued);
+    // The worker emits its reports on this thread (CParamWorker::Report).
+    connect(&m_worker, &CParamWorker::CellText, this, &CParamSettingsDialog::SetCell);
+    connect(&m_worker, &CParamWorker::ProgressShown, this, &CParamSettingsDialog::ShowProgress);
+    connect(&m_worker, &CParamWorker::ProgressCleared, this, &CParamSettingsDialog::ClearProgress);
+    connect(&m_worker, &CParamWorker::ValueRead, this, &CParamSettingsDialog::ShowValue);
     connect(&m_worker, &CParamWorker::IdentificationRead, this,
-            &CParamSettingsDialog::ShowIdentification, kQueued);
-    connect(
-        &m_worker, &CParamWorker::ReadStarted, this, [this] { m_bModuleRead = false; }, kQueued);
-    connect(&m_worker, &CParamWorker::ReadFinished, this, &CParamSettingsDialog::OnReadFinished,
-            kQueued);
-    connect(&m_worker, &CParamWorker::ScanFinished, this, &CParamSettingsDialog::OnScanFinished,
-            kQueued);
-    connect(&m_worker, &CParamWorker::Reading, this, &CParamSettingsDialog::ShowReading, kQueued);
+            &CParamSettingsDialog::ShowIdentification);
+    // The one report emitted on the worker's own thread.
+    CPostedCall::Connect(&m_worker, &CParamWorker::ReadStarted, this,
+                         [this] { m_bModuleRead = false; });
+    connect(&m_worker, &CParamWorker::ReadFinished, this, &CParamSettingsDialog::OnReadFinished);
+    connect(&m_worker, &CParamWorker::ScanFinished, this, &CParamSettingsDialog::OnScanFinished);
+    connect(&m_worker, &CParamWorker::Reading, this, &CParamSettingsDialog::ShowReading);
     // A capture's value reaches field and record here, on the UI thread.
-    connect(&m_worker, &CParamWorker::CaptureRead, this, &CParamSettingsDialog::ShowValue, kQueued);
-    connect(
-        &m_worker, &CParamWorker::TareRead, this,
-        [this](int nTare) {
-            // The record follows the module's new tare, or a later save would
-            // write the old one back.
-            m_record.m_nTav = nTare;
-            m_pUi->editTav->setText(QString::number(nTare));
-        },
-        kQueued);
+    connect(&m_worker, &CParamWorker::CaptureRead, this, &CParamSettingsDialog::ShowValue);
+    connect(&m_worker, &CParamWorker::TareRead, this, [this](int nTare) {
+        // The record follows the module's new tare, or a later save would
+        // write the old one back.
+        m_record.m_nTav = nTare;
+        m_pUi->editTav->setText(QString::number(nTare));
+    });
 }
 
 bool CParamSettingsDialog::PostRequest(ParamRequest::Kind kind)
