@@ -178,6 +178,9 @@ QString CliOptions::Usage()
         "  patrol --last N [-n CYCLES] [--timeout MS] [--record DIR]\n"
         "                                        patrol 0..N, one line a cycle (-n 0: endless)\n"
         "  send TEXT [--hex] [--wait MS]         write TEXT raw, print what arrives as hex\n"
+        "  script FILE [--lang vbs|js] [--wait MS]\n"
+        "                                        run a macro script (by extension: .vbs, .js),\n"
+        "                                        print what arrives as hex\n"
         "\n"
         "Addresses are 0..31. A number, negative ones too, is always a value; \"--\" ends the\n"
         "options. Exit status: 0 done, 1 a bus step failed, 2 nothing sent.\n");
