@@ -70,7 +70,7 @@ private slots:
     void programs();
     void errors_data();
     void errors();
-    void stopEndsEndlessLoops();
+    void stopAndMissingMacro();
     void malformedScriptsFailCleanly();
 };
 
@@ -259,6 +259,18 @@ void VbsTest::errors_data()
                                    << "6 Overflow @1:1 [Send CInt(32768)]" << 0;
     QTest::newRow("runaway recursion") << "Sub R(n)\nR n + 1\nEnd Sub\nR 1"
                                        << "28 Out of stack space @2:1 [R n + 1]" << 0;
+    QTest::newRow("call depth 256 allowed, 257 refused")
+        << "Function D(n)\nIf n > 1 Then D = D(n - 1) + 1 Else D = 1\nEnd Function\n"
+           "Send D(256)\nSend D(257)"
+        << "28 Out of stack space @2:15 [If n > 1 Then D = D(n - 1) + 1 Else D = 1]" << 1;
+    QTest::newRow("syntax error in a continued statement")
+        << "Send 1\nSend 1 + _\n * 2"
+        << "1002 Expected expression @2:1 [Send 1 + _]" << 0;
+    QTest::newRow("parentheses around a sub's arguments")
+        << "Send(1, 2)"
+        << "1002 Cannot use parentheses when calling a Sub @1:7 [Send(1, 2)]" << 0;
+    QTest::newRow("argument not convertible") << "Delay \"x\""
+                                              << "13 Type mismatch @1:1 [Delay \"x\"]" << 0;
     QTest::newRow("string growth") << "s = \"x\"\nDo\ns = s & s\nLoop"
                                    << "14 Out of string space @3:1 [s = s & s]" << 0;
     QTest::newRow("condition not numeric") << "If \"a\" Then Send 1"
@@ -295,7 +307,7 @@ void VbsTest::errors()
     QCOMPARE(outcome.arrCalls.size(), calls);
 }
 
-void VbsTest::stopEndsEndlessLoops()
+void VbsTest::stopAndMissingMacro()
 {
     for (const char* pszScript : {"Do\nLoop", "While True : Wend", "For i = 0 To 1 Step 0 : Next",
                                   "Sub A : A : End Sub\nA"}) {
@@ -304,6 +316,12 @@ void VbsTest::stopEndsEndlessLoops()
         std::atomic<bool> bStop{true};
         QCOMPARE(Describe(interpreter.Run(nullptr, bStop)), QStringLiteral("ok"));
     }
+    // Without a macro object its calls are undefined procedures.
+    CVbsInterpreter interpreter;
+    QVERIFY(!interpreter.Compile("Send 1"));
+    std::atomic<bool> bStop{false};
+    QCOMPARE(Describe(interpreter.Run(nullptr, bStop)),
+             QStringLiteral("13 Type mismatch: 'Send' @1:1 [Send 1]"));
 }
 
 void VbsTest::malformedScriptsFailCleanly()

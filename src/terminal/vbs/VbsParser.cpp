@@ -715,6 +715,8 @@ void CVbsParser::EnterParenthesis()
 
 void CVbsParser::ParsePrimary()
 {
+    const bool bFirstOfStatementCall = m_bFirstStatementArgument;
+    m_bFirstStatementArgument = false;
     const VbsToken& token = Cur();
     if (token.eKind == EVbsToken::Literal) {
         Emit(EVbsOp::PushConst, Constant(token.value));
@@ -734,6 +736,8 @@ void CVbsParser::ParsePrimary()
         EnterParenthesis();
         Advance();
         ParseExpression();
+        if (bFirstOfStatementCall && IsOperator(u','))
+            Fail(QStringLiteral("Cannot use parentheses when calling a Sub"));
         ExpectOperator(u')');
         --m_nParenthesisDepth;
         return;
@@ -760,8 +764,10 @@ int CVbsParser::ParseStatementArguments()
     if (AtStatementEnd())
         return 0;
     int nArguments = 0;
+    m_bFirstStatementArgument = true;
     for (;;) {
         ParseExpression();
+        m_bFirstStatementArgument = false;
         ++nArguments;
         if (!IsOperator(u','))
             return nArguments;

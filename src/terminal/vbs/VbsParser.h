@@ -106,5 +106,6 @@ private:
     int m_nStatementLine = 1;
     int m_nStatementColumn = 1;
     int m_nStatementOp = 0;
+    bool m_bFirstStatementArgument = false; // Foo(1, 2) as a statement is refused
     std::vector<Loop> m_arrLoops;
 };
