@@ -4,6 +4,7 @@
 #include "module/GbkCodec.h"
 #include "terminal/ScriptControlMacroDispatch.h"
 #include "terminal/ScriptErrorReport.h"
+#include "terminal/vbs/VbsInterpreter.h"
 
 #include <QStringDecoder>
 
@@ -85,6 +86,10 @@ void CScriptRun::Body()
 std::optional<ScriptError> CScriptRun::Execute(const QString& strText, Language language,
                                                CScriptControlMacroDispatch& macro)
 {
-    Q_UNUSED(language);
-    return m_js.Run(strText, &macro, m_worker.StopWord());
+    if (language == Language::JavaScript)
+        return m_js.Run(strText, &macro, m_worker.StopWord());
+    CVbsInterpreter vbs;
+    if (std::optional<ScriptError> syntaxError = vbs.Compile(strText))
+        return syntaxError;
+    return vbs.Run(&macro, m_worker.StopWord());
 }

@@ -59,6 +59,12 @@ private Q_SLOTS:
         QTest::newRow("js run-time error, replies still waited for")
             << "late.js" << QByteArray("Send('S01;ADR?;');\nfoo();") << QStringList() << 1
             << "30310D0A" << 1 << "Error: 1\n";
+        QTest::newRow("vbs scan") << "scan.Vbs" << QByteArray("BusScan 31") << QStringList() << 0
+                                  << "30310D0A30330D0A31370D0A" << 32 << "";
+        QTest::newRow("--lang vbs, GBK") << "g.txt" << QByteArray("Send \"\xD6\xD0\"")
+                                         << QStringList{"--lang", "VBS"} << 0 << "" << 0 << "";
+        QTest::newRow("vbs syntax error") << "bad.vbs" << QByteArray("Send \"S01;ADR?;\"\n\nEnd If")
+                                          << QStringList() << 1 << "" << 0 << "\nLine: 3\n";
         QTest::newRow("no language")
             << "a.txt" << QByteArray("Send('x')") << QStringList() << 2 << "" << 0 << "vbs or js";
         QTest::newRow("bad --lang") << "a.js" << QByteArray("Send('x')")
@@ -95,15 +101,22 @@ private Q_SLOTS:
     void signalsStopTheRun_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("js SIGINT")
+            << SIGINT << "long.js"
+            << QByteArray("Send('S01;ADR?;'); Delay(600000); Send('S03;ADR?;');");
+        QTest::newRow("vbs SIGTERM")
+            << SIGTERM << "long.vbs"
+            << QByteArray("Send \"S01;ADR?;\"\nDelay 600000\nSend \"S03;ADR?;\"");
     }
     void signalsStopTheRun()
     {
         QFETCH(int, signal);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, text);
         m_sim.Bus().ClearFrameLog();
-        const QString strPath =
-            WriteScript("long.js", "Send('S01;ADR?;'); Delay(600000); Send('S03;ADR?;');");
+        const QString strPath = WriteScript(file, text);
         QProcess process;
         process.start(BinPath("tolvex-cli"), {"--port", m_strDevice, "script", strPath});
         QTRY_COMPARE_WITH_TIMEOUT(Frames(), QStringList{"S01;ADR?;"}, 20000);

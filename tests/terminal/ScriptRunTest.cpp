@@ -80,25 +80,38 @@ private Q_SLOTS:
 
     void macrosSendTheirFrames_data()
     {
+        QTest::addColumn<int>("language");
         QTest::addColumn<QString>("script");
         QTest::addColumn<QStringList>("frames");
+        const int js = int(Language::JavaScript);
+        const int vbs = int(Language::VBScript);
         QStringList arrAll;
         for (int i = 0; i <= 31; ++i)
             arrAll << QString::asprintf("S%.2d;adr?;", i);
-        QTest::newRow("Send") << "Send('S01;ADR?;'); ScriptControlMacro.Send('S03;ADR?;');"
-                              << QStringList{"S01;ADR?;", "S03;ADR?;"};
-        QTest::newRow("BusScan 0") << "BusScan(0)" << QStringList{"S00;adr?;"};
-        QTest::newRow("BusScan 100") << "BusScan(100)" << arrAll;
-        QTest::newRow("BusScan -1") << "BusScan(-1); Delay(-5)" << QStringList();
-        QTest::newRow("syntax error sends nothing")
-            << "Send('S01;ADR?;');\n\nvar x = ;" << QStringList();
+        QTest::newRow("js Send") << js << "Send('S01;ADR?;'); ScriptControlMacro.Send('S03;ADR?;');"
+                                 << QStringList{"S01;ADR?;", "S03;ADR?;"};
+        QTest::newRow("js BusScan 0") << js << "BusScan(0)" << QStringList{"S00;adr?;"};
+        QTest::newRow("js BusScan 100") << js << "BusScan(100)" << arrAll;
+        QTest::newRow("js BusScan -1") << js << "BusScan(-1); Delay(-5)" << QStringList();
+        QTest::newRow("js syntax error sends nothing")
+            << js << "Send('S01;ADR?;');\n\nvar x = ;" << QStringList();
+        QTest::newRow("vbs Send") << vbs
+                                  << "Send \"S01;ADR?;\"\nok = ScriptControlMacro.Send(\"S03;"
+                                     "ADR?;\")\nIf ok Then Call Send(\"S17;ADR?;\")"
+                                  << QStringList{"S01;ADR?;", "S03;ADR?;", "S17;ADR?;"};
+        QTest::newRow("vbs BusScan 0") << vbs << "busscan 0" << QStringList{"S00;adr?;"};
+        QTest::newRow("vbs BusScan 100") << vbs << "BusScan 100" << arrAll;
+        QTest::newRow("vbs BusScan -1") << vbs << "BusScan -1 : Delay -5" << QStringList();
+        QTest::newRow("vbs syntax error sends nothing")
+            << vbs << "Send \"S01;ADR?;\"\nIf 1 Then\nSend \"S03;ADR?;\"" << QStringList();
     }
     void macrosSendTheirFrames()
     {
+        QFETCH(int, language);
         QFETCH(QString, script);
         QFETCH(QStringList, frames);
         RunFixture f;
-        f.Run(script);
+        f.Run(script, Language(language));
         QVERIFY(Mark(f.context, "S09;ADR?;"));
         QStringList arrSeen;
         for (const QByteArray& frame : f.Frames())
@@ -123,6 +136,13 @@ private Q_SLOTS:
         const QByteArray expected = QByteArray::fromHex("0A1BFF41D6D0");
         QTRY_COMPARE_WITH_TIMEOUT((written += pty.ReadAvailable()), expected, 20000);
         QCOMPARE(f.port.SentBytes(), 6u);
+        QCOMPARE(f.Run(QString::fromUtf8("If Not SendHex(\"0A 1b FF\") Then Err13\n"
+                                         "Send \"中\""),
+                       Language::VBScript),
+                 CScriptRun::Outcome::Completed);
+        written.clear();
+        QTRY_COMPARE_WITH_TIMEOUT((written += pty.ReadAvailable()),
+                                  QByteArray::fromHex("0A1BFFD6D0"), 20000);
 
         // Without a page the writes return false.
         CScriptRun noPage(nullptr);
@@ -135,26 +155,38 @@ private Q_SLOTS:
 
     void errorsReportTheirLine_data()
     {
+        QTest::addColumn<int>("language");
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("report");
-        QTest::newRow("syntax, line 3")
-            << "Send('a');\r\n\r\nvar x = ;"
+        const int js = int(Language::JavaScript);
+        const int vbs = int(Language::VBScript);
+        QTest::newRow("js syntax, line 3")
+            << js << "Send('a');\r\n\r\nvar x = ;"
             << "Error: 1002\nSource: SyntaxError\nDescription: Expected token `numeric "
                "literal'\nLine: 3\nColumn: 9\nCode: var x = ;";
-        QTest::newRow("run time, line 5")
-            << "Send('S01;ADR?;');\n\n\n\n  foo();"
+        QTest::newRow("js run time, line 5")
+            << js << "Send('S01;ADR?;');\n\n\n\n  foo();"
             << "Error: 1\nSource: ReferenceError\nDescription: foo is not defined\nLine: "
                "5\nColumn: 0\nCode:   foo();";
-        QTest::newRow("thrown value") << "\r\rthrow 5;"
-                                      << "Error: 1\nSource: Tolvex测试软件\nDescription: "
-                                         "5\nLine: 3\nColumn: 0\nCode: throw 5;";
+        QTest::newRow("js thrown value") << js << "\r\rthrow 5;"
+                                         << "Error: 1\nSource: Tolvex测试软件\nDescription: "
+                                            "5\nLine: 3\nColumn: 0\nCode: throw 5;";
+        QTest::newRow("vbs syntax, line 3")
+            << vbs << "Send \"a\"\r\n\r\nx = )"
+            << "Error: 1002\nSource: VBScript compilation error\nDescription: Expected "
+               "expression\nLine: 3\nColumn: 5\nCode: x = )";
+        QTest::newRow("vbs run time, line 5")
+            << vbs << "Send \"S01;ADR?;\"\nx = 1 + _\n  2\n\n  y = x \\ 0"
+            << "Error: 11\nSource: VBScript runtime error\nDescription: Division by "
+               "zero\nLine: 5\nColumn: 3\nCode:   y = x \\ 0";
     }
     void errorsReportTheirLine()
     {
+        QFETCH(int, language);
         QFETCH(QString, script);
         QFETCH(QString, report);
         RunFixture f;
-        QCOMPARE(f.Run(script), CScriptRun::Outcome::Failed);
+        QCOMPARE(f.Run(script, Language(language)), CScriptRun::Outcome::Failed);
         QCOMPARE(f.strReport, report);
     }
 
@@ -186,18 +218,27 @@ private Q_SLOTS:
     // Endless loops and long delays end at a stop: no error, nothing after it.
     void stopEndsTheRun_data()
     {
+        QTest::addColumn<int>("language");
         QTest::addColumn<QString>("script");
-        QTest::newRow("endless loop") << "for (;;) {}";
-        QTest::newRow("sending loop") << "for (;;) Send('S01;ADR?;');";
-        QTest::newRow("Delay 600000") << "Send('S01;ADR?;'); Delay(600000); Send('S03;ADR?;');";
+        const int js = int(Language::JavaScript);
+        const int vbs = int(Language::VBScript);
+        QTest::newRow("js endless loop") << js << "for (;;) {}";
+        QTest::newRow("js sending loop") << js << "for (;;) Send('S01;ADR?;');";
+        QTest::newRow("js Delay 600000")
+            << js << "Send('S01;ADR?;'); Delay(600000); Send('S03;ADR?;');";
+        QTest::newRow("vbs endless loop") << vbs << "Do\nLoop";
+        QTest::newRow("vbs sending loop") << vbs << "While True : Send \"S01;ADR?;\" : Wend";
+        QTest::newRow("vbs Delay 600000")
+            << vbs << "Send \"S01;ADR?;\"\nDelay 600000\nSend \"S03;ADR?;\"";
     }
     void stopEndsTheRun()
     {
+        QFETCH(int, language);
         QFETCH(QString, script);
         RunFixture f;
         QSignalSpy spy(&f.run, &CScriptRun::ScriptEnded);
-        QVERIFY(f.run.RunScript(script, Language::JavaScript));
-        QVERIFY(!f.run.RunScript(script, Language::JavaScript)); // one at a time
+        QVERIFY(f.run.RunScript(script, Language(language)));
+        QVERIFY(!f.run.RunScript(script, Language(language))); // one at a time
         QTRY_VERIFY_WITH_TIMEOUT(!f.Frames().isEmpty() || !script.contains("Send"), 20000);
         f.run.StopScript();
         QVERIFY(NothingAfterStop(f.context, [&] { return !spy.isEmpty(); }));
@@ -236,7 +277,7 @@ private Q_SLOTS:
 
         // An error shows its box with the line; the language is read at the start.
         page.show();
-        pVbs->setChecked(false);
+        page.findChild<QRadioButton*>(QStringLiteral("radioJavaScript"))->click();
         pSend->SetSendText(QStringLiteral("Send('S01;ADR?;');\n\nvar x = ;"));
         pButton->click();
         QTRY_COMPARE_WITH_TIMEOUT(context.Messages().size(), 1, 20000);
