@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 
+#include "cli/CalibrationCliCommands.h"
 #include "cli/CliOptions.h"
 #include "cli/ParamCliCommands.h"
 #include "cli/PatrolCliCommand.h"
@@ -37,6 +38,12 @@ int CCliCommands::Run(const QString& strCommand, const QStringList& arrArgs)
         nExit = params.Export(arrArgs);
     else if (strCommand == QLatin1String("import"))
         nExit = params.Import(arrArgs);
+    else if (strCommand == QLatin1String("calibrate"))
+        nExit = CalibrationCommands().Calibrate(arrArgs);
+    else if (strCommand == QLatin1String("nominal"))
+        nExit = CalibrationCommands().Nominal(arrArgs);
+    else if (strCommand == QLatin1String("linearise"))
+        nExit = CalibrationCommands().Linearise(arrArgs);
     else if (strCommand == QLatin1String("msv"))
         nExit = Msv(arrArgs);
     else if (strCommand == QLatin1String("send"))
@@ -48,6 +55,11 @@ int CCliCommands::Run(const QString& strCommand, const QStringList& arrArgs)
     m_out.flush();
     m_err.flush();
     return nExit;
+}
+
+CCalibrationCliCommands CCliCommands::CalibrationCommands()
+{
+    return CCalibrationCliCommands(m_link, m_out, m_err, [] { return s_bStop.load(); });
 }
 
 bool CCliCommands::IsEndless(const QString& strCommand, const QStringList& arrArgs)

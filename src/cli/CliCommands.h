@@ -5,6 +5,7 @@
 #include <atomic>
 
 class CBusLink;
+class CCalibrationCliCommands;
 class QTextStream;
 
 // The commands of tolvex-cli on an open bus link. Each returns the exit code.
@@ -27,6 +28,7 @@ public:
     static void RequestStop() { s_bStop.store(true); }
 
 private:
+    CCalibrationCliCommands CalibrationCommands();
     int Msv(const QStringList& arrArgs);
     int Send(const QStringList& arrArgs);
     int Usage(const QString& strError);

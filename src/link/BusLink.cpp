@@ -318,22 +318,33 @@ bool CBusLink::Query(const QByteArray& command, QByteArray& reply, int nExpected
     return false;
 }
 
-bool CBusLink::ExchangeAck(const QByteArray& command, int nTimeoutMs)
+bool CBusLink::ExchangeAck(const QByteArray& command, int nTimeoutMs, QByteArray& reply)
 {
     // An acknowledgement is three bytes; waiting for the length of a longer
     // reply would hold every acknowledgement for all the pauses.
-    QByteArray bytes;
-    return Transact(command, 3, nTimeoutMs, bytes) && CModuleReply::IsAcknowledged(bytes);
+    reply.clear();
+    if (!Transact(command, 3, nTimeoutMs, reply)) {
+        reply.clear();
+        return false;
+    }
+    return CModuleReply::IsAcknowledged(reply);
 }
 
-bool CBusLink::Command(const QByteArray& command, int nTimeoutMs, bool bRetry)
+bool CBusLink::Command(const QByteArray& command, int nTimeoutMs, bool bRetry,
+                       QByteArray* pLastReply)
 {
     int nAttemptsLeft = bRetry ? 2 : 1;
+    QByteArray reply;
+    if (pLastReply)
+        pLastReply->clear();
     if (IsPortOpen()) {
         std::lock_guard busLock(m_busMutex);
         while (nAttemptsLeft > 0 && IsPortOpen()) {
             --nAttemptsLeft;
-            if (ExchangeAck(command, nTimeoutMs))
+            const bool bAcknowledged = ExchangeAck(command, nTimeoutMs, reply);
+            if (pLastReply)
+                *pLastReply = reply;
+            if (bAcknowledged)
                 return true;
         }
     }

@@ -102,7 +102,10 @@ public:
     // The reply text up to its first zero byte; a second attempt when the first fails.
     bool Query(const QByteArray& command, QByteArray& reply, int nExpectedLen, int nTimeoutMs);
     // True when the reply begins with "0\r\n"; with bRetry a second attempt.
-    bool Command(const QByteArray& command, int nTimeoutMs, bool bRetry = true);
+    // pLastReply, when given, receives the last attempt's reply (empty: none
+    // came), so that a caller can tell a refusal from silence.
+    bool Command(const QByteArray& command, int nTimeoutMs, bool bRetry = true,
+                 QByteArray* pLastReply = nullptr);
     // The measured-value read of the module library (checked while
     // m_bChecksum is set). One attempt.
     bool ReadMeasuredValue(int nAddress, qint32& nValue, int nExpectedLen, int nTimeoutMs);
@@ -131,7 +134,7 @@ Q_SIGNALS:
 private:
     // Single attempts, inside a transaction that holds the bus mutex.
     bool Exchange(const QByteArray& command, QByteArray& reply, int nExpectedLen, int nTimeoutMs);
-    bool ExchangeAck(const QByteArray& command, int nTimeoutMs);
+    bool ExchangeAck(const QByteArray& command, int nTimeoutMs, QByteArray& reply);
     // Sends the command with its expected length to the I/O thread and waits
     // until the reply is complete, the exchange failed or the time-out passed.
     bool Transact(const QByteArray& command, int nExpectedLen, int nTimeoutMs, QByteArray& reply);

@@ -45,6 +45,12 @@ struct ModuleParamRecord
     // mnemonic that has none (IDN, unknown names).
     qint32* Field(const char* pszMnemonic);
     const qint32* Field(const char* pszMnemonic) const;
+    // Point nIndex of the linearisation; 0 for an index outside 0 to 7 (a
+    // record read from a file may hold any index).
+    qint32 PointValue(int nIndex) const
+    {
+        return nIndex >= 0 && nIndex < int(m_arrRlc.size()) ? m_arrRlc[std::size_t(nIndex)] : 0;
+    }
 
     QByteArray ToBytes() const;
     // Exactly kSize bytes. The identification is taken up to its first zero;

@@ -17,6 +17,15 @@ struct ParamRequest
         Read,
         UnlockAndRead,
         Save,
+        CaptureZero,     // "LDW;" and its read-back
+        CaptureFullLoad, // "LWT;" and its read-back
+        WritePoints,     // LDW, LWT, then NOV and TDD1
+        WriteNominal,    // NOV and TDD1
+        WriteEnable,     // RLE
+        WriteCount,      // RLN
+        WritePoint,      // RLC of the record's point index
+        WriteMeasured,   // the manual measured values: no module command
+        WriteWeights,    // the manual weight values: no module command
     };
 
     Kind m_kind = Kind::Weight;
@@ -32,7 +41,7 @@ struct ParamRequest
     static bool Unpack(quint32 nWord, ParamRequest& request)
     {
         const quint32 nKind = nWord >> 16;
-        if (nKind < quint32(Kind::Weight) || nKind > quint32(Kind::Save))
+        if (nKind < quint32(Kind::Weight) || nKind > quint32(Kind::WriteWeights))
             return false;
         request.m_kind = Kind(nKind);
         request.m_nAddress = int((nWord >> 8) & 0x1F);

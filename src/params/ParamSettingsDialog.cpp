@@ -224,7 +224,7 @@ bool CParamSettingsDialog::PostRequest(ParamRequest::Kind kind)
     request.m_nAddress = m_state.m_nSelectedAddress;
     request.m_nNewAddress = m_state.m_nNewAddress;
     if (kind == ParamRequest::Kind::Save)
-        return m_worker.PostSave(request, m_record);
+        return m_worker.PostWithRecord(request, m_record);
     return m_worker.PostRequest(request);
 }
 

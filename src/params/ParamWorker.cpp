@@ -4,7 +4,10 @@
 #include "module/ModuleCommand.h"
 #include "params/AddressChangeSequence.h"
 #include "params/BusScanSequence.h"
+#include "params/CalibrateSequence.h"
+#include "params/CaptureSequence.h"
 #include "params/GrossNetSequence.h"
+#include "params/LineariseSequence.h"
 #include "params/ParamSaveSequence.h"
 #include "params/ParamSetReadSequence.h"
 #include "params/TareSequence.h"
@@ -65,13 +68,13 @@ bool CParamWorker::PostRequest(const ParamRequest& request)
     return true;
 }
 
-bool CParamWorker::PostSave(const ParamRequest& request, const ModuleParamRecord& record)
+bool CParamWorker::PostWithRecord(const ParamRequest& request, const ModuleParamRecord& record)
 {
     if (!m_context.IsPortOpen())
         return false;
     {
-        std::lock_guard lock(m_saveMutex);
-        m_saveRecord = record;
+        std::lock_guard lock(m_postedMutex);
+        m_postedRecord = record;
     }
     return PostRequest(request);
 }
@@ -170,6 +173,24 @@ void CParamWorker::Carry(const ParamRequest& request)
     case Kind::Save:
         Save(request.m_nAddress);
         break;
+    case Kind::CaptureZero:
+    case Kind::CaptureFullLoad:
+        Capture(request.m_nAddress, request.m_kind == Kind::CaptureFullLoad);
+        break;
+    case Kind::WriteMeasured:
+        // The manual values have no module command.
+        Message(QStringLiteral("WriteRLM"));
+        break;
+    case Kind::WriteWeights:
+        Message(QStringLiteral("WriteRLP"));
+        break;
+    case Kind::WritePoints:
+    case Kind::WriteNominal:
+    case Kind::WriteEnable:
+    case Kind::WriteCount:
+    case Kind::WritePoint:
+        Calibrate(request);
+        break;
     }
 }
 
@@ -257,13 +278,49 @@ void CParamWorker::ChangeAddress(int nOldAddress, int nNewAddress)
         Message(QStringLiteral("参数保存失败: TDD1"));
 }
 
+ModuleParamRecord CParamWorker::PostedRecord()
+{
+    std::lock_guard lock(m_postedMutex);
+    return m_postedRecord;
+}
+
+void CParamWorker::Capture(int nAddress, bool bFullLoad)
+{
+    const CCaptureSequence::Result result =
+        CCaptureSequence(m_context.BusLink()).Run(nAddress, bFullLoad);
+    if (result.m_outcome == CCaptureSequence::Outcome::Captured)
+        Report(&CParamWorker::CaptureRead, QByteArray(CCaptureSequence::Mnemonic(bFullLoad)),
+               result.m_nValue);
+}
+
+void CParamWorker::Calibrate(const ParamRequest& request)
+{
+    using Kind = ParamRequest::Kind;
+    const ModuleParamRecord record = PostedRecord();
+    const int nAddress = request.m_nAddress;
+    const StopTest stop = [this] { return m_bShutdown.load(); };
+    CSignalSink sink(*this);
+    CCalibrateSequence calibrate(m_context.BusLink(), sink);
+    CLineariseSequence linearise(m_context.BusLink(), sink);
+    CModuleWrite::Result result;
+    if (request.m_kind == Kind::WritePoints)
+        result = calibrate.WritePoints(nAddress, record.m_nLdw, record.m_nLwt, record.m_nNov, stop);
+    else if (request.m_kind == Kind::WriteNominal)
+        result = calibrate.WriteNominal(nAddress, record.m_nNov, stop);
+    else if (request.m_kind == Kind::WriteEnable)
+        result = linearise.WriteEnable(nAddress, record.m_nRle);
+    else if (request.m_kind == Kind::WriteCount)
+        result = linearise.WriteCount(nAddress, record.m_nRln);
+    else if (request.m_kind == Kind::WritePoint)
+        result = linearise.WritePoint(nAddress, record.m_nRlcIndex,
+                                      record.PointValue(record.m_nRlcIndex));
+    if (!result.m_arrFailed.isEmpty())
+        Message(result.FailureText());
+}
+
 void CParamWorker::Save(int nAddress)
 {
-    ModuleParamRecord record;
-    {
-        std::lock_guard lock(m_saveMutex);
-        record = m_saveRecord;
-    }
+    const ModuleParamRecord record = PostedRecord();
     CSignalSink sink(*this);
     const CParamSaveSequence::Result result =
         CParamSaveSequence(m_context.BusLink(), sink).Run(nAddress, record, {}, [this] {

@@ -39,8 +39,9 @@ public:
     // UI thread. False, with nothing changed, while the bus port is closed or
     // after Shutdown. Starts the worker when none runs.
     bool PostRequest(const ParamRequest& request);
-    // The record a save writes: a copy taken when the save is posted.
-    bool PostSave(const ParamRequest& request, const ModuleParamRecord& record);
+    // The record a save or a calibration or linearisation write sends: a copy
+    // taken when the request is posted.
+    bool PostWithRecord(const ParamRequest& request, const ModuleParamRecord& record);
     // The address polled between requests.
     void SetPollAddress(int nAddress) { m_nPollAddress = nAddress; }
     // Page hidden: the worker finishes its operation (a read ends at its next
@@ -81,6 +82,8 @@ Q_SIGNALS:
     void ReadFinished(int nAddress, bool bComplete);
     void ScanFinished(const QList<int>& arrFound);
     void TareRead(int nTare);
+    // A capture's read-back: "LDW" or "LWT" and the value the module took.
+    void CaptureRead(const QByteArray& mnemonic, int nValue);
     void Reading(int nValue, int nMaximum, int nMinimum, int nDifference);
 
 private:
@@ -92,6 +95,9 @@ private:
     void Scan();
     void ChangeAddress(int nOldAddress, int nNewAddress);
     void Save(int nAddress);
+    void Capture(int nAddress, bool bFullLoad);
+    void Calibrate(const ParamRequest& request);
+    ModuleParamRecord PostedRecord();
     void Message(const QString& strText);
 
     CPageContext& m_context;
@@ -99,8 +105,8 @@ private:
     std::atomic<int> m_nPollAddress{0};
     CMeasuredValuePoll m_poll;
 
-    std::mutex m_saveMutex;
-    ModuleParamRecord m_saveRecord;
+    std::mutex m_postedMutex;
+    ModuleParamRecord m_postedRecord;
 
     std::mutex m_statisticsMutex;
     CWeightReading::Statistics m_statistics;

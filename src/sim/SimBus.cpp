@@ -103,6 +103,8 @@ void CSimBus::SetFaults(const SimFaults& faults)
     for (const auto& pModule : m_modules) {
         pModule->SetZtsSupported(!faults.m_bZtsUnsupported);
         pModule->SetUnknownQueries(faults.m_arrUnknownQueries);
+        pModule->SetRefusedWrites(faults.m_arrRefusedWrites);
+        pModule->SetCaptureDelayMs(faults.m_nCaptureDelayMs);
     }
 }
 
@@ -134,6 +136,16 @@ bool CSimBus::SetExtraLoad(int nAddress, qint32 nRaw)
     if (!pModule)
         return false;
     pModule->SetExtraLoad(nRaw);
+    return true;
+}
+
+bool CSimBus::SetRaw(int nAddress, qint32 nRaw)
+{
+    std::lock_guard lock(m_mutex);
+    CSimModule* pModule = FindLocked(nAddress);
+    if (!pModule)
+        return false;
+    pModule->SetRaw(nRaw);
     return true;
 }
 

@@ -62,6 +62,9 @@ public:
     // A weight on the scale of the module at nAddress (raw counts); false when
     // no module is there.
     bool SetExtraLoad(int nAddress, qint32 nRaw);
+    // A fixed raw signal for the module at nAddress, without drift or noise;
+    // false when no module is there.
+    bool SetRaw(int nAddress, qint32 nRaw);
     // A copy of the module at nAddress, for inspection; false when none is there.
     bool Snapshot(int nAddress, CSimModule::Params& current, CSimModule::Params& stored,
                   bool& bUnlocked, bool& bNet) const;

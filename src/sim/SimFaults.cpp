@@ -49,6 +49,11 @@ bool SimFaults::Apply(const QString& strFault, QString& strError)
     } else if (strName == "unknown-query") {
         bOk = bHasValue && !strValue.isEmpty();
         faults.m_arrUnknownQueries.append(strValue.toLatin1());
+    } else if (strName == "refuse-write") {
+        bOk = bHasValue && !strValue.isEmpty();
+        faults.m_arrRefusedWrites.append(strValue.toLatin1());
+    } else if (strName == "slow-capture") {
+        bOk = bHasValue && ReadCount(strValue, 1, faults.m_nCaptureDelayMs);
     } else {
         strError = QStringLiteral("unknown fault \"%1\"").arg(strFault);
         return false;
@@ -71,5 +76,7 @@ QString SimFaults::Help()
         "  delay=MS          hold every reply back MS milliseconds longer\n"
         "  noise[=N]         write N random bytes (4) before every reply\n"
         "  zts-unsupported   answer \"?\" to ZTS? and ZTS writes\n"
-        "  unknown-query=M   answer \"?\" to the query M? (LDW, for example)\n");
+        "  unknown-query=M   answer \"?\" to the query M? (LDW, for example)\n"
+        "  refuse-write=M    answer \"?\" to writes of M (LWT, TDD, for example)\n"
+        "  slow-capture=MS   take MS milliseconds over a zero or full-load capture\n");
 }

@@ -17,10 +17,13 @@ struct SimFaults
     int m_nNoiseBytes = 0;                 // random bytes written just before every reply
     bool m_bZtsUnsupported = false;        // answer "?\r\n" to ZTS? and ZTS writes
     QList<QByteArray> m_arrUnknownQueries; // answer "?\r\n" to these queries
+    QList<QByteArray> m_arrRefusedWrites;  // answer "?\r\n" to writes of these mnemonics
+    int m_nCaptureDelayMs = 0;             // "LDW;"/"LWT;" take this long (0: the option's)
 
     // Switches on one fault from its command-line form: "drop=N", "drop-chance=P",
     // "corrupt-check", "split" or "split=MS", "delay=MS", "noise" or "noise=N",
-    // "zts-unsupported", "unknown-query=MNEMONIC". A bad form leaves the faults unchanged, returns
+    // "zts-unsupported", "unknown-query=MNEMONIC", "refuse-write=MNEMONIC",
+    // "slow-capture=MS". A bad form leaves the faults unchanged, returns
     // false and says why in strError.
     bool Apply(const QString& strFault, QString& strError);
 

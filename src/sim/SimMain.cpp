@@ -6,9 +6,15 @@
 
 #include <QStringList>
 
+#include <QList>
+#include <QPair>
+
 #include <csignal>
 #include <cstdio>
+#include <poll.h>
 #include <pthread.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -29,6 +35,8 @@ void PrintHelp()
             "  --line-timing       answer as late as the bytes would take on the wire\n"
             "  --turnaround-ms MS  module reaction time before each reply (default 0)\n"
             "  --seed N            seed of the signal noise and random faults (default 1)\n"
+            "  --raw ADDR=VALUE    a fixed raw signal for a module, without drift or noise\n"
+            "                      (repeatable); more ADDR=VALUE lines on stdin change it\n"
             "  --fault F           inject a fault (repeatable, or comma separated):\n") +
         SimFaults::Help() +
         QStringLiteral("  --help              this text\n"
@@ -44,6 +52,49 @@ int Fail(const QString& strMessage)
     return 2;
 }
 
+// "ADDR=VALUE": a module address and a 32-bit raw signal.
+bool ParseRaw(const QString& strText, int& nAddress, qint32& nRaw)
+{
+    const QStringList arrParts = strText.trimmed().split(QLatin1Char('='));
+    bool bAddressOk = false;
+    bool bRawOk = false;
+    if (arrParts.size() != 2)
+        return false;
+    nAddress = arrParts[0].toInt(&bAddressOk);
+    nRaw = arrParts[1].toInt(&bRawOk);
+    return bAddressOk && bRawOk;
+}
+
+// Reads ADDR=VALUE lines from stdin until it ends or the stop pipe is written.
+void ReadRawLines(CSimBus& bus, int nStopFd)
+{
+    QByteArray pending;
+    for (;;) {
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {nStopFd, POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[1].revents != 0)
+            return;
+        char buffer[256];
+        const ssize_t nRead = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (nRead <= 0)
+            return;
+        pending.append(buffer, nRead);
+        qsizetype nEnd = 0;
+        while ((nEnd = pending.indexOf('\n')) >= 0) {
+            const QString strLine = QString::fromLatin1(pending.left(nEnd)).trimmed();
+            pending.remove(0, nEnd + 1);
+            int nAddress = 0;
+            qint32 nRaw = 0;
+            if (strLine.isEmpty())
+                continue;
+            if (!ParseRaw(strLine, nAddress, nRaw) || !bus.SetRaw(nAddress, nRaw))
+                std::fprintf(stderr, "tolvex-sim: ignored \"%s\" (ADDR=VALUE of a module)\n",
+                             strLine.toLocal8Bit().constData());
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -56,6 +107,7 @@ int main(int argc, char* argv[])
     QString strLink;
     QString strTcpHost;
     int nTcpPort = -1;
+    QList<QPair<int, qint32>> arrRaw;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& strArg = args[i];
         const bool bHasValue = i + 1 < args.size();
@@ -69,7 +121,7 @@ int main(int argc, char* argv[])
         }
         const bool bTakesValue = strArg == "--modules" || strArg == "--link" || strArg == "--tcp" ||
                                  strArg == "--baud" || strArg == "--turnaround-ms" ||
-                                 strArg == "--seed" || strArg == "--fault";
+                                 strArg == "--seed" || strArg == "--fault" || strArg == "--raw";
         if (!bTakesValue)
             return Fail(QStringLiteral("unknown argument \"%1\" (see --help)").arg(strArg));
         if (!bHasValue)
@@ -103,6 +155,12 @@ int main(int argc, char* argv[])
             options.m_nSeed = strValue.toUInt(&bOk);
             if (!bOk)
                 return Fail(QStringLiteral("bad seed \"%1\"").arg(strValue));
+        } else if (strArg == "--raw") {
+            int nAddress = 0;
+            qint32 nRaw = 0;
+            if (!ParseRaw(strValue, nAddress, nRaw))
+                return Fail(QStringLiteral("--raw takes ADDR=VALUE, not \"%1\"").arg(strValue));
+            arrRaw.append({nAddress, nRaw});
         } else {
             for (const QString& strFault : strValue.split(',')) {
                 QString strError;
@@ -126,6 +184,10 @@ int main(int argc, char* argv[])
     CPtySimulator ptySimulator(options);
     CTcpSimulator tcpSimulator(options);
     CSimBus& bus = nTcpPort >= 0 ? tcpSimulator.Bus() : ptySimulator.Bus();
+    for (const auto& [nAddress, nRaw] : arrRaw) {
+        if (!bus.SetRaw(nAddress, nRaw))
+            return Fail(QStringLiteral("--raw: no module at address %1").arg(nAddress));
+    }
     const QString strDevice = nTcpPort >= 0
                                   ? tcpSimulator.Start(strTcpHost, static_cast<quint16>(nTcpPort))
                                   : ptySimulator.Start(strLink);
@@ -138,6 +200,11 @@ int main(int argc, char* argv[])
     std::printf("%s\n", strDevice.toLocal8Bit().constData());
     std::fflush(stdout);
 
+    int arrStopPipe[2] = {-1, -1};
+    if (pipe(arrStopPipe) != 0)
+        return Fail(QStringLiteral("cannot make a pipe"));
+    std::thread rawReader(ReadRawLines, std::ref(bus), arrStopPipe[0]);
+
     for (;;) {
         int nSignal = 0;
         if (sigwait(&blockedSignals, &nSignal) != 0)
@@ -148,6 +215,13 @@ int main(int argc, char* argv[])
         }
         break;
     }
+    const char cStop = 1;
+    if (write(arrStopPipe[1], &cStop, 1) != 1)
+        rawReader.detach();
+    if (rawReader.joinable())
+        rawReader.join();
+    close(arrStopPipe[0]);
+    close(arrStopPipe[1]);
     ptySimulator.Stop();
     tcpSimulator.Stop();
     return 0;

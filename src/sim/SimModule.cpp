@@ -54,6 +54,11 @@ qint32 Clamp32(qint64 n)
     return static_cast<qint32>(std::clamp<qint64>(n, INT32_MIN, INT32_MAX));
 }
 
+qint32 Clamp24(qint64 n)
+{
+    return static_cast<qint32>(std::clamp<qint64>(n, kValueMin, kValueMax));
+}
+
 } // namespace
 
 CSimModule::CSimModule(int nAddress, const SimOptions& options)
@@ -67,12 +72,17 @@ CSimModule::CSimModule(int nAddress, const SimOptions& options)
     m_stored = m_params;
     m_bZtsSupported = !options.m_faults.m_bZtsUnsupported;
     m_arrUnknownQueries = options.m_faults.m_arrUnknownQueries;
+    m_arrRefusedWrites = options.m_faults.m_arrRefusedWrites;
+    m_nCaptureDelayFaultMs = options.m_faults.m_nCaptureDelayMs;
 }
 
 CSimModule::Result CSimModule::RunFrame(const QList<QByteArray>& commands, double dSeconds,
                                         const AddressFree& addressFree)
 {
     Result result;
+    // A module busy with a capture hears nothing until it is done.
+    if (dSeconds < m_dBusyUntil)
+        return result;
     m_bGainUnlocked = false;
     for (const QByteArray& command : commands) {
         result.m_bBinary = false;
@@ -92,6 +102,8 @@ void CSimModule::PowerCycle()
 
 qint32 CSimModule::RawAt(double dSeconds)
 {
+    if (m_nFixedRaw)
+        return *m_nFixedRaw;
     double dLoad = 0.0;
     if (m_nLoadSwing != 0 && m_dLoadPeriodS > 0.0) {
         const double dAngle = 2.0 * std::numbers::pi * dSeconds / m_dLoadPeriodS + m_dPhase;
@@ -105,11 +117,13 @@ qint32 CSimModule::RawAt(double dSeconds)
 
 qint32 CSimModule::GrossAt(double dSeconds)
 {
+    // What the module's 24-bit output can carry; with equal points there is
+    // no span to scale by, and the raw signal is the value.
+    const qint64 nRaw = RawAt(dSeconds);
     const qint64 nSpan = qint64(m_params.m_nLwt) - m_params.m_nLdw;
-    const qint64 nAboveZero = qint64(RawAt(dSeconds)) - m_params.m_nLdw;
     if (nSpan == 0)
-        return Clamp32(nAboveZero); // uncalibrated: raw counts above zero
-    return Clamp32(nAboveZero * m_params.m_nNov / nSpan);
+        return Clamp24(nRaw);
+    return Clamp24((nRaw - m_params.m_nLdw) * m_params.m_nNov / nSpan);
 }
 
 qint32 CSimModule::ValueAt(double dSeconds)
@@ -228,7 +242,7 @@ QByteArray CSimModule::RunWrite(const QByteArray& mnemonic, const QByteArray& ar
         return kAck;
     }
     const bool bFree = mnemonic == "COF" || mnemonic == "CSM";
-    if (!bFree && !m_bUnlocked)
+    if ((!bFree && !m_bUnlocked) || m_arrRefusedWrites.contains(mnemonic))
         return kUnknown;
     if (mnemonic == "ZTS" && !m_bZtsSupported)
         return kUnknown;
@@ -247,9 +261,17 @@ QByteArray CSimModule::RunWrite(const QByteArray& mnemonic, const QByteArray& ar
         qint32& nField = mnemonic == "LDW" ? m_params.m_nLdw : m_params.m_nLwt;
         if (argument.isEmpty()) {
             // Capture: the module settles for a moment, then takes the raw reading.
-            result.m_nDelayMs = m_nCaptureDelayMs;
-            nField = RawAt(dSeconds + m_nCaptureDelayMs / 1000.0);
-            return Line("%+08d", nField);
+            const int nDelayMs =
+                m_nCaptureDelayFaultMs > 0 ? m_nCaptureDelayFaultMs : m_nCaptureDelayMs;
+            result.m_nDelayMs = nDelayMs;
+            // It settles a little longer after answering: a frame that waited
+            // on the line meanwhile (a second attempt) goes unheard. An instant
+            // capture is never busy.
+            constexpr int kSettleMs = 100;
+            if (nDelayMs > 0)
+                m_dBusyUntil = dSeconds + (nDelayMs + kSettleMs) / 1000.0;
+            nField = RawAt(dSeconds + nDelayMs / 1000.0);
+            return kAck;
         }
         if (!bNumber)
             return kUnknown;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <random>
 
 // One simulated weighing module: its parameters, their stored copies, the
@@ -71,7 +72,15 @@ public:
 
     // A weight on the scale, in raw counts on top of the zero offset.
     void SetExtraLoad(qint32 nRaw) { m_nExtraLoad = nRaw; }
+    // A fixed raw signal instead of offset, load and noise.
+    void SetRaw(qint32 nRaw) { m_nFixedRaw = nRaw; }
     void SetZtsSupported(bool bSupported) { m_bZtsSupported = bSupported; }
+    void SetRefusedWrites(const QList<QByteArray>& arrMnemonics)
+    {
+        m_arrRefusedWrites = arrMnemonics;
+    }
+    // 0: the option's capture delay.
+    void SetCaptureDelayMs(int nMs) { m_nCaptureDelayFaultMs = nMs; }
     void SetUnknownQueries(const QList<QByteArray>& arrMnemonics)
     {
         m_arrUnknownQueries = arrMnemonics;
@@ -104,6 +113,10 @@ private:
     bool m_bNet = false;
     bool m_bZtsSupported = true;
     QList<QByteArray> m_arrUnknownQueries;
+    QList<QByteArray> m_arrRefusedWrites;
+    std::optional<qint32> m_nFixedRaw;
+    int m_nCaptureDelayFaultMs = 0;
+    double m_dBusyUntil = 0.0; // seconds since the bus started
     qint32 m_nZeroOffset;
     qint32 m_nExtraLoad = 0;
     double m_dPhase;

@@ -11,32 +11,6 @@
 
 #include <memory>
 
-namespace {
-
-// A tolvex-sim process that keeps its modules' state across CLI runs.
-class CSimProcess
-{
-public:
-    explicit CSimProcess(const QStringList& arrArgs)
-    {
-        m_process.start(BinPath("tolvex-sim"), arrArgs);
-        if (m_process.waitForStarted(10000) && m_process.waitForReadyRead(10000))
-            m_strDevice = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    }
-    ~CSimProcess()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(10000);
-    }
-    QString Device() const { return m_strDevice; }
-
-private:
-    QProcess m_process;
-    QString m_strDevice;
-};
-
-} // namespace
-
 // write, readdress, export and import of tolvex-cli: output, exit codes, and
 // that a usage error sends nothing.
 class ParamCliTest : public QObject

@@ -210,15 +210,24 @@ private Q_SLOTS:
         QCOMPARE(bus.Process("S01;TAS0;"), QByteArray("0\r\n"));
         QCOMPARE(Decode(bus.Process("S01;MSV?;")), nGross);
 
-        // Zero and full load capture the raw signal.
-        QCOMPARE(bus.Process("S01;SPW\"NiLOx\";"), QByteArray("0\r\n"));
+        // Zero and full load capture the raw signal, refused while locked.
         QVERIFY(bus.SetExtraLoad(1, 0));
-        const QByteArray zero = bus.Process("S01;LDW;");
+        QCOMPARE(bus.Process("S01;LDW;"), QByteArray("?\r\n"));
+        QCOMPARE(bus.Process("S01;SPW\"NiLOx\";"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;LDW;"), QByteArray("0\r\n"));
+        const QByteArray zero = bus.Process("S01;LDW?;");
         QCOMPARE(zero.size(), 10);
         QVERIFY(bus.SetExtraLoad(1, 50000));
-        const QByteArray full = bus.Process("S01;LWT;");
-        QCOMPARE(full.toInt() - zero.toInt(), 50000);
+        QCOMPARE(bus.Process("S01;LWT;"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;LWT?;").toInt() - zero.toInt(), 50000);
         QCOMPARE(Decode(bus.Process("S01;MSV?;")), 10000); // full load reads the nominal value
+        // Equal points: the raw signal is the value, clamped to 24 bits.
+        QVERIFY(bus.SetRaw(1, 9000000));
+        QCOMPARE(bus.Process("S01;LWT;"), QByteArray("0\r\n"));
+        QCOMPARE(bus.Process("S01;LDW;"), QByteArray("0\r\n"));
+        QCOMPARE(Decode(bus.Process("S01;MSV?;")), 0x7FFFFF);
+        QCOMPARE(bus.Process("S01;RLN9;"), QByteArray("?\r\n"));
+        QCOMPARE(bus.Process("S01;RLC8,1;"), QByteArray("?\r\n"));
     }
 
     void faults()
