@@ -45,6 +45,11 @@ int main(int argc, char** argv)
 
     CPlotDisplayDialog realTime(context);
     CParamSettingsDialog params(context);
+    // Each page is shown once before the probe starts: laying out a page
+    // the first time is the UI's own work, whatever the bus does.
+    params.show();
+    QTest::qWait(500);
+    params.hide();
     realTime.show();
     QTest::qWait(1000);
 

@@ -1,9 +1,11 @@
 #include "app/WindowContext.h"
 
 #include "link/BusLink.h"
+#include "link/PostedCall.h"
 #include "session/Session.h"
 #include "uikit/AppPath.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QThread>
@@ -15,8 +17,7 @@ CWindowContext::CWindowContext(CSession& session, QWidget* pBoxParent)
         if (QThread::currentThread() == thread())
             DoShowMessage(strMessage);
         else
-            QMetaObject::invokeMethod(
-                this, [this, strMessage] { DoShowMessage(strMessage); }, Qt::QueuedConnection);
+            CPostedCall::Post(this, [this, strMessage] { DoShowMessage(strMessage); });
     });
     ReportPortLoss();
 }
@@ -53,5 +54,8 @@ void CWindowContext::DoSetRecordingFile(const QString& strFile)
 
 void CWindowContext::DoShowMessage(const QString& strText)
 {
-    QMessageBox::warning(m_pBoxParent, QCoreApplication::applicationName(), strText);
+    // Over an open modal dialog (the manual linearisation's), the box is its child.
+    QWidget* pModal = QApplication::activeModalWidget();
+    QMessageBox::warning(pModal ? pModal : m_pBoxParent.data(), QCoreApplication::applicationName(),
+                         strText);
 }

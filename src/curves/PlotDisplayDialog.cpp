@@ -1,6 +1,7 @@
 #include "curves/PlotDisplayDialog.h"
 
 #include "link/MeasuredValuePoll.h"
+#include "link/PostedCall.h"
 #include "module/ModuleCommand.h"
 
 #include <QFileInfo>
@@ -15,13 +16,10 @@ CPlotDisplayDialog::CPlotDisplayDialog(CPageContext& context, QWidget* parent)
     m_plot.ShowStatistics(false);
     OnRangeChanged();
     // Shown while the device was gone: the page starts once the link has it back.
-    connect(
-        &Context().BusLink(), &CBusLink::PortReconnected, this,
-        [this] {
-            if (isVisible() && !IsRunning())
-                Start();
-        },
-        Qt::QueuedConnection);
+    CPostedCall::Connect(&Context().BusLink(), &CBusLink::PortReconnected, this, [this] {
+        if (isVisible() && !IsRunning())
+            Start();
+    });
 }
 
 CPlotDisplayDialog::~CPlotDisplayDialog()

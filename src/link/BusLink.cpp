@@ -2,6 +2,7 @@
 
 #include "link/BusPortWorker.h"
 #include "link/LinkLog.h"
+#include "link/PostedCall.h"
 #include "link/ThreadJoin.h"
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
@@ -12,25 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-
-namespace {
-
-// Runs fn on the worker's thread and waits for it, or runs it directly when
-// already there.
-template <typename Fn> void RunBlocking(QObject* pTarget, Fn&& fn)
-{
-    if (QThread::currentThread() == pTarget->thread())
-        fn();
-    else
-        QMetaObject::invokeMethod(pTarget, std::forward<Fn>(fn), Qt::BlockingQueuedConnection);
-}
-
-template <typename Fn> void RunQueued(QObject* pTarget, Fn&& fn)
-{
-    QMetaObject::invokeMethod(pTarget, std::forward<Fn>(fn), Qt::QueuedConnection);
-}
-
-} // namespace
 
 CBusLink::CBusLink(QObject* parent) : QObject(parent), m_byReply(kReplyBufferSize, '\0')
 {
@@ -56,13 +38,13 @@ CBusLink::CBusLink(QObject* parent) : QObject(parent), m_byReply(kReplyBufferSiz
         },
         Qt::DirectConnection);
     m_pIoThread->start();
-    RunBlocking(m_pWorker, [this] { m_pWorker->Init(); });
+    CPostedCall::Blocking(m_pWorker, [this] { m_pWorker->Init(); });
 }
 
 CBusLink::~CBusLink()
 {
     // Every worker has ended by now; an exchange still armed fails here.
-    RunBlocking(m_pWorker, [this] { m_pWorker->Shutdown(); });
+    CPostedCall::Blocking(m_pWorker, [this] { m_pWorker->Shutdown(); });
     m_pIoThread->quit();
     CThreadJoin::Wait(*m_pIoThread);
     // Orders the I/O thread's last notification before the reply event goes.
@@ -118,8 +100,8 @@ void CBusLink::OnTerminalData(const QByteArray& data)
 
 void CBusLink::SetTransportFactory(BusTransportFactory factory)
 {
-    RunBlocking(m_pWorker,
-                [this, &factory] { m_pWorker->SetTransportFactory(std::move(factory)); });
+    CPostedCall::Blocking(m_pWorker,
+                          [this, &factory] { m_pWorker->SetTransportFactory(std::move(factory)); });
 }
 
 bool CBusLink::OpenPort(const ComSettings& settings)
@@ -127,7 +109,8 @@ bool CBusLink::OpenPort(const ComSettings& settings)
     const QString strDevice = DeviceForPort(settings.m_nPort);
     bool bOpened = false;
     CPortOpenFailure failure;
-    RunBlocking(m_pWorker, [&] { bOpened = m_pWorker->Open(strDevice, settings, failure); });
+    CPostedCall::Blocking(m_pWorker,
+                          [&] { bOpened = m_pWorker->Open(strDevice, settings, failure); });
     m_nLastOpenError.store(bOpened ? 0 : failure.m_nError);
     {
         std::lock_guard lock(m_callbackMutex);
@@ -162,7 +145,7 @@ bool CBusLink::OpenBusPort()
 
 bool CBusLink::ClosePort()
 {
-    RunBlocking(m_pWorker, [this] { m_pWorker->Close(); });
+    CPostedCall::Blocking(m_pWorker, [this] { m_pWorker->Close(); });
     return true;
 }
 
@@ -200,7 +183,7 @@ void CBusLink::SendBytes(const QByteArray& bytes)
     m_nQueuedOutput += bytes.size();
     // The port's count goes up before the queued one goes down, so that the
     // sum never reads 0 while bytes are on their way.
-    RunQueued(m_pWorker, [this, bytes] {
+    CPostedCall::Post(m_pWorker, [this, bytes] {
         m_pWorker->Write(bytes);
         m_nQueuedOutput -= bytes.size();
     });
@@ -259,7 +242,7 @@ bool CBusLink::Transact(const QByteArray& command, int nExpectedLen, int nTimeou
     // timed out carries the old ticket and is never taken for this one.
     const quint64 nTicket = ++m_nNextTicket;
     m_nQueuedOutput += command.size();
-    RunQueued(m_pWorker, [this, nTicket, command, nExpectedLen] {
+    CPostedCall::Post(m_pWorker, [this, nTicket, command, nExpectedLen] {
         m_pWorker->StartExchange(nTicket, command, nExpectedLen);
         m_nQueuedOutput -= command.size();
     });

@@ -2,31 +2,38 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <QThread>
 
+#include <functional>
+#include <future>
+#include <memory>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
-// Hands a call to the thread of pContext, as a queued call does; the call is
-// dropped when pContext goes first. Workers hand their results to their pages
-// through it and through nothing else.
+// Every call that one of our threads hands to another goes through here:
+// results of workers to their pages, the link's own calls to its I/O thread,
+// signals that cross threads.
 //
 // Qt hands a queued call over under its own event-queue lock, a futex that
-// ThreadSanitizer cannot see. Under the sanitizer the post and the call also
-// take one mutex of ours, so that what the poster wrote before and while
-// posting is seen to happen before the call, and a race with anything the
-// poster does afterwards is still reported.
+// ThreadSanitizer cannot see. Under the sanitizer the poster holds a mutex of
+// the call's own while it posts, and the call takes it before it runs: what
+// the poster wrote before and while posting is seen to happen before the
+// call, and a race with anything the poster does afterwards is still reported.
 class CPostedCall
 {
 public:
+    // Runs fn on the thread of pContext, later; dropped when pContext goes first.
     template <typename Fn> static void Post(QObject* pContext, Fn&& fn)
     {
 #if defined(__SANITIZE_THREAD__)
-        std::lock_guard lock(HandOver());
+        auto pHandOver = std::make_shared<std::mutex>();
+        std::lock_guard posting(*pHandOver);
         QMetaObject::invokeMethod(
             pContext,
-            [fn = std::forward<Fn>(fn)]() mutable {
+            [fn = std::forward<Fn>(fn), pHandOver]() mutable {
                 {
-                    std::lock_guard handOver(HandOver());
+                    std::lock_guard posted(*pHandOver);
                 }
                 fn();
             },
@@ -36,12 +43,41 @@ public:
 #endif
     }
 
-private:
-#if defined(__SANITIZE_THREAD__)
-    static std::mutex& HandOver()
+    // Runs fn on the thread of pContext and waits for it; runs it at once when
+    // called on that thread. Returns at once as well when pContext goes first.
+    template <typename Fn> static void Blocking(QObject* pContext, Fn&& fn)
     {
-        static std::mutex s_mutex;
-        return s_mutex;
+        if (QThread::currentThread() == pContext->thread()) {
+            fn();
+            return;
+        }
+        auto pDone = std::make_shared<std::promise<void>>();
+        std::future<void> done = pDone->get_future();
+        Post(pContext, [&fn, pDone] {
+            fn();
+            pDone->set_value();
+        });
+        pDone.reset();
+        done.wait();
     }
-#endif
+
+    // Connects signal to slot so that every emission, on whatever thread, is
+    // posted to pReceiver's thread with copies of its arguments. slot is a
+    // member function of Receiver or any callable.
+    template <typename Sender, typename Signal, typename Receiver, typename Slot>
+    static QMetaObject::Connection Connect(const Sender* pSender, Signal signal,
+                                           Receiver* pReceiver, Slot slot)
+    {
+        return QObject::connect(
+            pSender, signal, pReceiver,
+            [pReceiver, slot](const auto&... args) {
+                Post(pReceiver, [pReceiver, slot, args...] {
+                    if constexpr (std::is_member_function_pointer_v<Slot>)
+                        std::invoke(slot, pReceiver, args...);
+                    else
+                        std::invoke(slot, args...);
+                });
+            },
+            Qt::DirectConnection);
+    }
 };

@@ -7,8 +7,6 @@
 #include "multi/PatrolObserver.h"
 #include "recording/PatrolRecorder.h"
 
-#include <thread>
-
 CPatrolSequence::CPatrolSequence(CBusLink& link, CRunControl& control)
     : m_link(link), m_control(control), m_poll(link, control)
 {
@@ -130,11 +128,14 @@ void CPatrolSequence::WaitForQuietLine(Clock::time_point tFailed, int nTimeoutMs
 {
     const Clock::time_point tLimit = tFailed + std::chrono::milliseconds(nTimeoutMs);
     const auto quiet = std::chrono::milliseconds(kQuietMs);
+    // A reply that arrives meanwhile moves the end on; the loop sleeps until
+    // the end it knows of and looks again.
     while (!Stopped()) {
         const Clock::time_point tNow = Clock::now();
-        const Clock::time_point tLast = std::max(tFailed, m_link.LastReplyTime());
-        if (tNow - tLast >= quiet || tNow >= tLimit)
+        const Clock::time_point tEnd =
+            std::min(std::max(tFailed, m_link.LastReplyTime()) + quiet, tLimit);
+        if (tNow >= tEnd)
             return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        m_control.Wait(int(std::chrono::ceil<std::chrono::milliseconds>(tEnd - tNow).count()));
     }
 }

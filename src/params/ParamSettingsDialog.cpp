@@ -1,9 +1,11 @@
 #include "params/ParamSettingsDialog.h"
 
+#include "link/PostedCall.h"
 #include "module/GbkCodec.h"
 #include "module/ModuleReply.h"
 #include "module/ParameterTable.h"
 #include "module/ValueTables.h"
+#include "params/AdvancedLinDialog.h"
 #include "params/ParamFile.h"
 #include "params/ParamSaveSequence.h"
 #include "params/WeightReading.h"
@@ -83,6 +85,20 @@ QList<QLineEdit*> PointFields(Ui::CParamSettingsDialog& ui)
             ui.editRlc4, ui.editRlc5, ui.editRlc6, ui.editRlc7};
 }
 
+QList<CWBButton*> PointButtons(Ui::CParamSettingsDialog& ui)
+{
+    return {ui.buttonRlc0, ui.buttonRlc1, ui.buttonRlc2, ui.buttonRlc3,
+            ui.buttonRlc4, ui.buttonRlc5, ui.buttonRlc6, ui.buttonRlc7};
+}
+
+// The requests that send values of the record: it goes with them as posted.
+bool CarriesRecord(ParamRequest::Kind kind)
+{
+    using Kind = ParamRequest::Kind;
+    return kind == Kind::Save || kind == Kind::WritePoints || kind == Kind::WriteNominal ||
+           kind == Kind::WriteEnable || kind == Kind::WriteCount || kind == Kind::WritePoint;
+}
+
 } // namespace
 
 CParamSettingsDialog::CParamSettingsDialog(CPageContext& context, QWidget* parent)
@@ -93,7 +109,11 @@ CParamSettingsDialog::CParamSettingsDialog(CPageContext& context, QWidget* paren
     m_pUi->setupUi(this);
     for (CWBButton* pButton :
          {m_pUi->buttonZero, m_pUi->buttonTare, m_pUi->buttonGrossNet, m_pUi->buttonRecord,
-          m_pUi->buttonScan, m_pUi->buttonWriteAddress, m_pUi->buttonSave})
+          m_pUi->buttonScan, m_pUi->buttonWriteAddress, m_pUi->buttonSave, m_pUi->buttonCaptureZero,
+          m_pUi->buttonCaptureFull, m_pUi->buttonWritePoints, m_pUi->buttonWriteNominal,
+          m_pUi->buttonAdvanced})
+        pButton->LoadStandardSkin();
+    for (CWBButton* pButton : PointButtons(*m_pUi))
         pButton->LoadStandardSkin();
     m_pUi->labelUnit->setFont(m_fontUnit);
     m_pUi->comboIcr->setInsertPolicy(QComboBox::NoInsert);
@@ -164,6 +184,19 @@ void CParamSettingsDialog::ConnectControls()
     connect(m_pUi->buttonGrossNet, &QPushButton::clicked, this, &CParamSettingsDialog::OnGrossNet);
     connect(m_pUi->buttonRecord, &QPushButton::clicked, this, &CParamSettingsDialog::OnRecord);
     connect(m_pUi->buttonSave, &QPushButton::clicked, this, &CParamSettingsDialog::OnSave);
+    connect(m_pUi->buttonCaptureZero, &QPushButton::clicked, this,
+            [this] { PostRequest(ParamRequest::Kind::CaptureZero); });
+    connect(m_pUi->buttonCaptureFull, &QPushButton::clicked, this,
+            [this] { PostRequest(ParamRequest::Kind::CaptureFullLoad); });
+    connect(m_pUi->buttonWritePoints, &QPushButton::clicked, this,
+            &CParamSettingsDialog::OnWritePoints);
+    connect(m_pUi->buttonWriteNominal, &QPushButton::clicked, this,
+            &CParamSettingsDialog::OnWriteNominal);
+    connect(m_pUi->buttonAdvanced, &QPushButton::clicked, this,
+            &CParamSettingsDialog::OpenAdvancedLinearisation);
+    const QList<CWBButton*> arrPointButtons = PointButtons(*m_pUi);
+    for (int i = 0; i < arrPointButtons.size(); ++i)
+        connect(arrPointButtons[i], &QPushButton::clicked, this, [this, i] { OnWritePoint(i); });
 
     connect(m_pUi->comboUnit, &QComboBox::activated, this, [this](int nIndex) {
         m_state.m_nUnit = nIndex;
@@ -190,31 +223,27 @@ void CParamSettingsDialog::ConnectControls()
 
 void CParamSettingsDialog::ConnectWorker()
 {
-    constexpr auto kQueued = Qt::QueuedConnection;
-    connect(&m_worker, &CParamWorker::CellText, this, &CParamSettingsDialog::SetCell, kQueued);
-    connect(&m_worker, &CParamWorker::ProgressShown, this, &CParamSettingsDialog::ShowProgress,
-            kQueued);
-    connect(&m_worker, &CParamWorker::ProgressCleared, this, &CParamSettingsDialog::ClearProgress,
-            kQueued);
-    connect(&m_worker, &CParamWorker::ValueRead, this, &CParamSettingsDialog::ShowValue, kQueued);
+    // The worker emits its reports on this thread (CParamWorker::Report).
+    connect(&m_worker, &CParamWorker::CellText, this, &CParamSettingsDialog::SetCell);
+    connect(&m_worker, &CParamWorker::ProgressShown, this, &CParamSettingsDialog::ShowProgress);
+    connect(&m_worker, &CParamWorker::ProgressCleared, this, &CParamSettingsDialog::ClearProgress);
+    connect(&m_worker, &CParamWorker::ValueRead, this, &CParamSettingsDialog::ShowValue);
     connect(&m_worker, &CParamWorker::IdentificationRead, this,
-            &CParamSettingsDialog::ShowIdentification, kQueued);
-    connect(
-        &m_worker, &CParamWorker::ReadStarted, this, [this] { m_bModuleRead = false; }, kQueued);
-    connect(&m_worker, &CParamWorker::ReadFinished, this, &CParamSettingsDialog::OnReadFinished,
-            kQueued);
-    connect(&m_worker, &CParamWorker::ScanFinished, this, &CParamSettingsDialog::OnScanFinished,
-            kQueued);
-    connect(&m_worker, &CParamWorker::Reading, this, &CParamSettingsDialog::ShowReading, kQueued);
-    connect(
-        &m_worker, &CParamWorker::TareRead, this,
-        [this](int nTare) {
-            // The record follows the module's new tare, or a later save would
-            // write the old one back.
-            m_record.m_nTav = nTare;
-            m_pUi->editTav->setText(QString::number(nTare));
-        },
-        kQueued);
+            &CParamSettingsDialog::ShowIdentification);
+    // The one report emitted on the worker's own thread.
+    CPostedCall::Connect(&m_worker, &CParamWorker::ReadStarted, this,
+                         [this] { m_bModuleRead = false; });
+    connect(&m_worker, &CParamWorker::ReadFinished, this, &CParamSettingsDialog::OnReadFinished);
+    connect(&m_worker, &CParamWorker::ScanFinished, this, &CParamSettingsDialog::OnScanFinished);
+    connect(&m_worker, &CParamWorker::Reading, this, &CParamSettingsDialog::ShowReading);
+    // A capture's value reaches field and record here, on the UI thread.
+    connect(&m_worker, &CParamWorker::CaptureRead, this, &CParamSettingsDialog::ShowValue);
+    connect(&m_worker, &CParamWorker::TareRead, this, [this](int nTare) {
+        // The record follows the module's new tare, or a later save would
+        // write the old one back.
+        m_record.m_nTav = nTare;
+        m_pUi->editTav->setText(QString::number(nTare));
+    });
 }
 
 bool CParamSettingsDialog::PostRequest(ParamRequest::Kind kind)
@@ -223,7 +252,7 @@ bool CParamSettingsDialog::PostRequest(ParamRequest::Kind kind)
     request.m_kind = kind;
     request.m_nAddress = m_state.m_nSelectedAddress;
     request.m_nNewAddress = m_state.m_nNewAddress;
-    if (kind == ParamRequest::Kind::Save)
+    if (CarriesRecord(kind))
         return m_worker.PostWithRecord(request, m_record);
     return m_worker.PostRequest(request);
 }
@@ -357,8 +386,12 @@ void CParamSettingsDialog::OnListChanged(QComboBox* pList)
         if (nArgument < 0)
             return; // text typed into the output-rate box is not taken
         m_record.*binding.m_parameter.m_pField = nArgument;
-        if (list == CValueTables::List::LinearPoints)
+        if (list == CValueTables::List::LinearPoints) {
             ShowLinearPoints();
+            PostRequest(ParamRequest::Kind::WriteCount);
+        } else if (pList == m_pUi->comboRle) {
+            PostRequest(ParamRequest::Kind::WriteEnable);
+        }
     }
 }
 
@@ -442,6 +475,72 @@ void CParamSettingsDialog::OnSave()
     if (!Validate())
         return;
     PostRequest(ParamRequest::Kind::Save);
+}
+
+bool CParamSettingsDialog::ReadField(QLineEdit* pEdit, std::optional<qint32>& nValue)
+{
+    if (CCalibrationChecks::ParseField(pEdit->text(), nValue))
+        return true;
+    qint32 nIgnored = 0;
+    ValidateInt(pEdit, kIntMin, kIntMax, nIgnored); // shows the page's message
+    return false;
+}
+
+bool CParamSettingsDialog::Refuse(CCalibrationChecks::Refusal refusal)
+{
+    if (refusal == CCalibrationChecks::Refusal::None)
+        return false;
+    Context().ShowMessage(CCalibrationChecks::Text(refusal));
+    return true;
+}
+
+void CParamSettingsDialog::OnWritePoints()
+{
+    using Refusal = CCalibrationChecks::Refusal;
+    std::optional<qint32> nLdw, nLwt, nNov;
+    if (m_pUi->editLdw->text().trimmed().isEmpty())
+        Refuse(Refusal::LdwEmpty);
+    else if (m_pUi->editLwt->text().trimmed().isEmpty())
+        Refuse(Refusal::LwtEmpty);
+    else if (ReadField(m_pUi->editLdw, nLdw) && ReadField(m_pUi->editLwt, nLwt) &&
+             ReadField(m_pUi->editNov, nNov) &&
+             !Refuse(CCalibrationChecks::CheckPoints(nLdw, nLwt))) {
+        m_record.m_nLdw = *nLdw;
+        m_record.m_nLwt = *nLwt;
+        // The NOV shown is the one written, whichever field had the focus.
+        m_record.m_nNov = nNov.value_or(0);
+        PostRequest(ParamRequest::Kind::WritePoints);
+    }
+}
+
+void CParamSettingsDialog::OnWriteNominal()
+{
+    std::optional<qint32> nLdw, nLwt, nNov;
+    if (!ReadField(m_pUi->editLdw, nLdw) || !ReadField(m_pUi->editLwt, nLwt) ||
+        !ReadField(m_pUi->editNov, nNov) ||
+        Refuse(
+            CCalibrationChecks::CheckNominal(nLdw.value_or(0), nLwt.value_or(0), nNov.value_or(0))))
+        return;
+    m_record.m_nNov = nNov.value_or(0);
+    PostRequest(ParamRequest::Kind::WriteNominal);
+}
+
+void CParamSettingsDialog::OnWritePoint(int nPoint)
+{
+    std::optional<qint32> nValue;
+    if (!ReadField(PointFields(*m_pUi)[nPoint], nValue))
+        return;
+    m_record.m_nRlcIndex = nPoint;
+    m_record.m_arrRlc[std::size_t(nPoint)] = nValue.value_or(0);
+    PostRequest(ParamRequest::Kind::WritePoint);
+}
+
+void CParamSettingsDialog::OpenAdvancedLinearisation()
+{
+    CAdvancedLinDialog dialog(
+        Context(), m_record, Context().BackgroundBrush(),
+        [this](ParamRequest::Kind kind) { return PostRequest(kind); }, this);
+    dialog.exec();
 }
 
 void CParamSettingsDialog::SetCell(int nAddress, const QString& strText)
@@ -534,12 +633,15 @@ void CParamSettingsDialog::ShowRecord()
 void CParamSettingsDialog::ShowLinearPoints()
 {
     const QList<QLineEdit*> points = PointFields(*m_pUi);
+    const QList<CWBButton*> buttons = PointButtons(*m_pUi);
     const QList<QLabel*> labels = {m_pUi->labelRlc0, m_pUi->labelRlc1, m_pUi->labelRlc2,
                                    m_pUi->labelRlc3, m_pUi->labelRlc4, m_pUi->labelRlc5,
                                    m_pUi->labelRlc6, m_pUi->labelRlc7};
-    for (int i = 4; i < 8; ++i) {
-        points[i]->setVisible(m_record.m_nRln > i);
-        labels[i]->setVisible(m_record.m_nRln > i);
+    for (int i = 0; i < 8; ++i) {
+        const bool bVisible = CCalibrationChecks::IsPointVisible(i, m_record.m_nRln);
+        points[i]->setVisible(bVisible);
+        buttons[i]->setVisible(bVisible);
+        labels[i]->setVisible(bVisible);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "module/ModuleParamRecord.h"
+#include "params/CalibrationChecks.h"
 #include "params/PageDisplayState.h"
 #include "params/ParamFile.h"
 #include "params/ParamWorker.h"
@@ -10,6 +11,7 @@
 #include <QList>
 
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLineEdit;
@@ -54,6 +56,9 @@ public:
     const QList<int>& FoundAddresses() const { return m_arrFound; }
     bool IsModuleRead() const { return m_bModuleRead; }
     CParamWorker& Worker() { return m_worker; }
+    // "高级": the manual linearisation dialog, modal. The button is hidden;
+    // this is what it runs.
+    void OpenAdvancedLinearisation();
 
 protected:
     void OnPageShown() override;
@@ -91,6 +96,13 @@ private:
     void OnGrossNet();
     void OnRecord();
     void OnSave();
+    void OnWritePoints();
+    void OnWriteNominal();
+    void OnWritePoint(int nPoint);
+    // A calibration field as a signed 32-bit number, empty as nullopt; false,
+    // with the page's validation message, for other text.
+    bool ReadField(QLineEdit* pEdit, std::optional<qint32>& nValue);
+    bool Refuse(CCalibrationChecks::Refusal refusal);
     void OnListChanged(QComboBox* pList);
     void OnFieldLeft(QLineEdit* pEdit);
     void OnIdentificationLeft();

@@ -1,5 +1,6 @@
 #include "terminal/ComAssistDialog.h"
 
+#include "link/PostedCall.h"
 #include "module/GbkCodec.h"
 #include "recording/TerminalArchive.h"
 #include "terminal/HexText.h"
@@ -138,10 +139,10 @@ CComAssistDialog::CComAssistDialog(CPageContext& context, QWidget* parent)
         this, [this](const QByteArray& data) { OnTerminalReceive(data); });
     Context().BusLink().SetTerminalReceiver(
         [pInbox = m_pInbox](const QByteArray& data) { pInbox->Push(data); });
-    connect(&Context().BusLink(), &CBusLink::PortLost, this, &CComAssistDialog::OnPortLost,
-            Qt::QueuedConnection);
-    connect(&Context().BusLink(), &CBusLink::PortReconnected, this,
-            &CComAssistDialog::OnPortReconnected, Qt::QueuedConnection);
+    CPostedCall::Connect(&Context().BusLink(), &CBusLink::PortLost, this,
+                         [this](const QString&) { OnPortLost(); });
+    CPostedCall::Connect(&Context().BusLink(), &CBusLink::PortReconnected, this,
+                         &CComAssistDialog::OnPortReconnected);
 
     SetTimerChecksEnabled(false);
     // Files of the working folder go by relative names: a folder name that is

@@ -25,31 +25,23 @@ void CPageContext::SetRecordingFile(const QString& strFile)
     if (QThread::currentThread() == m_pUiAnchor->thread())
         DoSetRecordingFile(strFile);
     else
-        QMetaObject::invokeMethod(
-            m_pUiAnchor.get(), [this, strFile] { DoSetRecordingFile(strFile); },
-            Qt::QueuedConnection);
+        CPostedCall::Post(m_pUiAnchor.get(), [this, strFile] { DoSetRecordingFile(strFile); });
 }
 
 void CPageContext::ReportPortLoss()
 {
-    QObject::connect(
-        &BusLink(), &CBusLink::PortLost, m_pUiAnchor.get(),
-        [this](const QString& strReason) {
-            const QString strText = QString::fromUtf8("串口%1已断开: %2")
-                                        .arg(BusLink().m_comSettings.m_nPort)
-                                        .arg(strReason);
-            DoSetStatusText(strText);
-            DoShowMessage(strText);
-        },
-        Qt::QueuedConnection);
+    CPostedCall::Connect(&BusLink(), &CBusLink::PortLost, m_pUiAnchor.get(),
+                         [this](const QString& strReason) {
+                             const QString strText = QString::fromUtf8("串口%1已断开: %2")
+                                                         .arg(BusLink().m_comSettings.m_nPort)
+                                                         .arg(strReason);
+                             DoSetStatusText(strText);
+                             DoShowMessage(strText);
+                         });
     // The link reopens a lost device by itself; the shown page goes on with it.
-    QObject::connect(
-        &BusLink(), &CBusLink::PortReconnected, m_pUiAnchor.get(),
-        [this] {
-            DoSetStatusText(
-                QString::fromUtf8("串口%1已重新连接").arg(BusLink().m_comSettings.m_nPort));
-        },
-        Qt::QueuedConnection);
+    CPostedCall::Connect(&BusLink(), &CBusLink::PortReconnected, m_pUiAnchor.get(), [this] {
+        DoSetStatusText(QString::fromUtf8("串口%1已重新连接").arg(BusLink().m_comSettings.m_nPort));
+    });
 }
 
 void CPageContext::ShowMessage(const QString& strText)

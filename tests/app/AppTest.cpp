@@ -1,4 +1,5 @@
 #include "AppRig.h"
+#include "TestFiles.h"
 #include "app/DialogSizer.h"
 #include "curves/HistoryCoefDialog.h"
 #include "curves/HistoryDialog.h"
@@ -52,12 +53,6 @@ void WriteStored(const QString& strFile, const char* pszName, const QByteArray& 
     CParamsManager params;
     params.OpenSettingsKey(strFile, QString::fromLatin1(CSettingsStore::kGroup));
     QVERIFY(params.WriteSetting(QString::fromLatin1(pszName), data.constData(), int(data.size())));
-}
-
-QByteArray ReadFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The six values in the order the view hands them to the two curve pages.

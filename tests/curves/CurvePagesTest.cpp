@@ -79,24 +79,24 @@ private slots:
         tzset();
     }
 
-    void RealTimeRecordsWhatItPlots();
-    void HidingBeforeAnyValueLeavesNoFiles();
-    void SameSecondRestartWritesSuffix();
-    void UnwritableFolderGivesOneBox();
-    void FileSizeLimitKeepsWholeRecords();
-    void QuickHideShowResumesPolling();
-    void FaultyRepliesAreNotRecorded();
-    void LostPortComesBackWithTheRecordingWhole();
-    void ClosedPortIsOpenedOnShow();
+    void realTimeRecordsWhatItPlots();
+    void hidingBeforeAnyValueLeavesNoFiles();
+    void sameSecondRestartWritesSuffix();
+    void unwritableFolderGivesOneBox();
+    void fileSizeLimitKeepsWholeRecords();
+    void quickHideShowResumesPolling();
+    void faultyRepliesAreNotRecorded();
+    void lostPortComesBackWithTheRecordingWhole();
+    void closedPortIsOpenedOnShow();
 
-    void HistoryShowsAndDragsThroughAFile();
-    void HistoryDropsLoadInOrder();
-    void HistoryRefusesWhatItCannotRead();
-    void HistoryTakesOddFiles();
-    void HistoryZoomsWithTheWheel();
+    void historyShowsAndDragsThroughAFile();
+    void historyDropsLoadInOrder();
+    void historyRefusesWhatItCannotRead();
+    void historyTakesOddFiles();
+    void historyZoomsWithTheWheel();
 };
 
-void CCurvePagesTest::RealTimeRecordsWhatItPlots()
+void CCurvePagesTest::realTimeRecordsWhatItPlots()
 {
     CTestPageContext context;
     context.m_nCurAddress = 3;
@@ -139,7 +139,7 @@ void CCurvePagesTest::RealTimeRecordsWhatItPlots()
     QVERIFY(context.Messages().isEmpty());
 }
 
-void CCurvePagesTest::HidingBeforeAnyValueLeavesNoFiles()
+void CCurvePagesTest::hidingBeforeAnyValueLeavesNoFiles()
 {
     CTestPageContext context;
     context.m_nCurAddress = 3;
@@ -165,7 +165,7 @@ void CCurvePagesTest::HidingBeforeAnyValueLeavesNoFiles()
     QCOMPARE(ReadFile(strDir + "数据文件/202415_3_7_9.Dat"), QByteArray("older"));
 }
 
-void CCurvePagesTest::SameSecondRestartWritesSuffix()
+void CCurvePagesTest::sameSecondRestartWritesSuffix()
 {
     CTestPageContext context;
     context.m_nCurAddress = 1;
@@ -193,7 +193,7 @@ void CCurvePagesTest::SameSecondRestartWritesSuffix()
     QVERIFY(context.Simulator().Bus().FrameLog().contains("S17;MSV?;"));
 }
 
-void CCurvePagesTest::UnwritableFolderGivesOneBox()
+void CCurvePagesTest::unwritableFolderGivesOneBox()
 {
     CTestPageContext context;
     context.m_nCurAddress = 1;
@@ -213,7 +213,7 @@ void CCurvePagesTest::UnwritableFolderGivesOneBox()
 
 // The file size limit binds the whole process, so the recording runs in a
 // child: this test program again, running only this test.
-void CCurvePagesTest::FileSizeLimitKeepsWholeRecords()
+void CCurvePagesTest::fileSizeLimitKeepsWholeRecords()
 {
     static const char* const kChildVariable = "TOLVEX_FSIZE_CHILD";
     if (!qEnvironmentVariableIsSet(kChildVariable)) {
@@ -222,7 +222,7 @@ void CCurvePagesTest::FileSizeLimitKeepsWholeRecords()
         environment.insert(kChildVariable, "1");
         child.setProcessEnvironment(environment);
         child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {"FileSizeLimitKeepsWholeRecords"});
+        child.start(QCoreApplication::applicationFilePath(), {"fileSizeLimitKeepsWholeRecords"});
         QVERIFY(child.waitForFinished(4 * kWaitMs));
         QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
                  child.readAll().constData());
@@ -268,7 +268,7 @@ void CCurvePagesTest::FileSizeLimitKeepsWholeRecords()
     }
 }
 
-void CCurvePagesTest::QuickHideShowResumesPolling()
+void CCurvePagesTest::quickHideShowResumesPolling()
 {
     CTestPageContext context;
     context.m_nCurAddress = 3;
@@ -285,7 +285,7 @@ void CCurvePagesTest::QuickHideShowResumesPolling()
     QTRY_VERIFY_WITH_TIMEOUT(!page.IsRunning(), kWaitMs);
 }
 
-void CCurvePagesTest::FaultyRepliesAreNotRecorded()
+void CCurvePagesTest::faultyRepliesAreNotRecorded()
 {
     CTestPageContext context;
     context.m_nCurAddress = 3;
@@ -303,7 +303,7 @@ void CCurvePagesTest::FaultyRepliesAreNotRecorded()
     QCOMPARE(FilesIn(context.ProgramDirectory() + "文本文件"), QStringList());
 }
 
-void CCurvePagesTest::LostPortComesBackWithTheRecordingWhole()
+void CCurvePagesTest::lostPortComesBackWithTheRecordingWhole()
 {
     QTemporaryDir dir;
     const QString strLink = dir.filePath("ttyBUS");
@@ -336,7 +336,7 @@ void CCurvePagesTest::LostPortComesBackWithTheRecordingWhole()
     QCOMPARE(QFileInfo(page.DataPath()).size() % 12, 0);
 }
 
-void CCurvePagesTest::ClosedPortIsOpenedOnShow()
+void CCurvePagesTest::closedPortIsOpenedOnShow()
 {
     CTestPageContext context;
     context.m_nCurAddress = 1;
@@ -361,7 +361,7 @@ void CCurvePagesTest::ClosedPortIsOpenedOnShow()
     QVERIFY(!QFileInfo::exists(closed.ProgramDirectory() + "数据文件"));
 }
 
-void CCurvePagesTest::HistoryShowsAndDragsThroughAFile()
+void CCurvePagesTest::historyShowsAndDragsThroughAFile()
 {
     CTestPageContext context;
     CHistoryDialog page(context);
@@ -416,7 +416,7 @@ void CCurvePagesTest::HistoryShowsAndDragsThroughAFile()
     QCOMPARE(status(), QString());
 }
 
-void CCurvePagesTest::HistoryDropsLoadInOrder()
+void CCurvePagesTest::historyDropsLoadInOrder()
 {
     CTestPageContext context;
     CHistoryDialog page(context);
@@ -444,7 +444,7 @@ void CCurvePagesTest::HistoryDropsLoadInOrder()
     QCOMPARE(page.RecordCount(), 5);
 }
 
-void CCurvePagesTest::HistoryRefusesWhatItCannotRead()
+void CCurvePagesTest::historyRefusesWhatItCannotRead()
 {
     CTestPageContext context;
     CHistoryDialog page(context);
@@ -479,7 +479,7 @@ void CCurvePagesTest::HistoryRefusesWhatItCannotRead()
     QCOMPARE(page.RecordCount(), 1);
 }
 
-void CCurvePagesTest::HistoryTakesOddFiles()
+void CCurvePagesTest::historyTakesOddFiles()
 {
     CTestPageContext context;
     CHistoryDialog page(context);
@@ -509,7 +509,7 @@ void CCurvePagesTest::HistoryTakesOddFiles()
     QVERIFY(context.Messages().isEmpty());
 }
 
-void CCurvePagesTest::HistoryZoomsWithTheWheel()
+void CCurvePagesTest::historyZoomsWithTheWheel()
 {
     CTestPageContext context;
     CHistoryDialog page(context);

@@ -64,6 +64,17 @@ struct CPageRig
         m_page.ApplySettings(settings);
     }
     QList<QByteArray> Frames() { return m_context.Simulator().Bus().FrameLog(); }
+    // The frames the simulator had taken when a marker, written now, reached
+    // it: whatever was on its way to the bus before has arrived by then.
+    qsizetype FramesBeforeMarker()
+    {
+        static const QByteArray kMarker("S99;ADR?;");
+        const qsizetype nMarkers = Frames().count(kMarker);
+        m_context.BusLink().SendText(kMarker);
+        if (!QTest::qWaitFor([&] { return Frames().count(kMarker) > nMarkers; }, 10000))
+            return -1;
+        return Frames().lastIndexOf(kMarker);
+    }
     qsizetype MsvCount() { return Frames().count() - SetupCount(); }
     qsizetype SetupCount()
     {
@@ -269,21 +280,21 @@ private Q_SLOTS:
         pButton->click();
         QCOMPARE(pButton->text(), QStringLiteral("开始巡检"));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.m_page.Worker().IsRunning(), 10000);
-        QTest::qWait(2 * C32DisplayDialog::kRepaintMs); // what was read before is shown
-        const qsizetype nFrames = rig.Frames().size();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.m_page.CellText(3) != QStringLiteral("AD3:"), 10000);
         const QString strCell = rig.m_page.CellText(3);
         const qint64 nSize = QFileInfo(strFile).size();
-        QVERIFY(strCell != QStringLiteral("AD3:"));
-        QTest::qWait(500);
-        QCOMPARE(rig.Frames().size(), nFrames);
+        const qsizetype nFrames = rig.FramesBeforeMarker();
+        QVERIFY(nFrames > 0);
+        QCOMPARE(rig.FramesBeforeMarker(), nFrames + 1);
+        QVERIFY(!rig.m_page.Worker().IsRunning());
         QCOMPARE(rig.m_page.CellText(3), strCell);
         QVERIFY(rig.m_page.IsSaving());
         QCOMPARE(QFileInfo(strFile).size(), nSize);
 
         pButton->click();
         QCOMPARE(pButton->text(), QStringLiteral("停止巡检"));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.Frames().size() > nFrames + 8, 10000);
-        QCOMPARE(rig.Frames().at(nFrames), QByteArray("S00;COF8;"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Frames().size() > nFrames + 10, 10000);
+        QCOMPARE(rig.Frames().at(nFrames + 2), QByteArray("S00;COF8;"));
         rig.m_page.StopWorker();
         QCOMPARE(pButton->text(), QStringLiteral("开始巡检"));
         QVERIFY(QDir::setCurrent(strOldDir));
@@ -310,8 +321,7 @@ private Q_SLOTS:
         rig.m_page.hide();
         const qsizetype nAtHide = rig.Frames().size();
         QTRY_VERIFY_WITH_TIMEOUT(!rig.m_page.Worker().IsRunning(), 5000);
-        QTest::qWait(300);
-        QVERIFY(rig.Frames().size() <= nAtHide + 1);
+        QVERIFY(rig.FramesBeforeMarker() <= nAtHide + 1);
     }
 
     // A show right after a hide, while the old worker may still be ending:

@@ -107,36 +107,36 @@ private slots:
         tzset();
     }
 
-    void RecordAndLineOfOneMoment();
-    void RecordBytesAreLittleEndianFieldByField();
-    void FileTimeConversions();
-    void NamesCarryNoLeadingZeros();
-    void ThreeValuesAgreeRecordByRecord();
-    void ReaderIgnoresTheRemainder();
-    void ReaderRefusesWhatIsNotARegularFile();
-    void ReaderCopiesFilesOverManyHugePages();
-    void NameClashesMoveBothFilesOn();
-    void EmptyRecordingLeavesNoFilesAndKeepsOlderOnes();
-    void UserNamedFileIsTruncatedOnlyWhenFree();
-    void RunningRecordingRefusesReaders();
-    void ShortWriteIsCutBackToTheLastRecord();
-    void FreeNamesAreTriedInOrderAndBounded();
-    void ConcurrentArchivesOfOneSecondGetTheirOwnNames();
-    void PatrolNamesMoveOnTogether();
-    void PatrolNamesAreRelativeToTheWorkingFolder();
-    void ArchivesNeverTruncate();
-    void ArchiveFolderPathIsNotCut();
-    void UserNamedFileReportsItsFirstFailureOnce_data();
-    void UserNamedFileReportsItsFirstFailureOnce();
-    void RealTimeRecordingReportsItsFirstFailureOnce_data() { AddFaultRows(true); }
-    void RealTimeRecordingReportsItsFirstFailureOnce();
-    void PatrolRecordingReportsItsFirstFailureOnce_data() { AddFaultRows(false); }
-    void PatrolRecordingReportsItsFirstFailureOnce();
-    void ArchiveFailuresAreReportedAndLeaveNoFile_data() { AddFaultRows(false); }
-    void ArchiveFailuresAreReportedAndLeaveNoFile();
+    void recordAndLineOfOneMoment();
+    void recordBytesAreLittleEndianFieldByField();
+    void fileTimeConversions();
+    void namesCarryNoLeadingZeros();
+    void threeValuesAgreeRecordByRecord();
+    void readerIgnoresTheRemainder();
+    void readerRefusesWhatIsNotARegularFile();
+    void readerCopiesFilesOverManyHugePages();
+    void nameClashesMoveBothFilesOn();
+    void emptyRecordingLeavesNoFilesAndKeepsOlderOnes();
+    void userNamedFileIsTruncatedOnlyWhenFree();
+    void runningRecordingRefusesReaders();
+    void shortWriteIsCutBackToTheLastRecord();
+    void freeNamesAreTriedInOrderAndBounded();
+    void concurrentArchivesOfOneSecondGetTheirOwnNames();
+    void patrolNamesMoveOnTogether();
+    void patrolNamesAreRelativeToTheWorkingFolder();
+    void archivesNeverTruncate();
+    void archiveFolderPathIsNotCut();
+    void userNamedFileReportsItsFirstFailureOnce_data();
+    void userNamedFileReportsItsFirstFailureOnce();
+    void realTimeRecordingReportsItsFirstFailureOnce_data() { AddFaultRows(true); }
+    void realTimeRecordingReportsItsFirstFailureOnce();
+    void patrolRecordingReportsItsFirstFailureOnce_data() { AddFaultRows(false); }
+    void patrolRecordingReportsItsFirstFailureOnce();
+    void archiveFailuresAreReportedAndLeaveNoFile_data() { AddFaultRows(false); }
+    void archiveFailuresAreReportedAndLeaveNoFile();
 };
 
-void CRecordingFilesTest::RecordAndLineOfOneMoment()
+void CRecordingFilesTest::recordAndLineOfOneMoment()
 {
     // -5 at 03:07:09.500 local time on 2024-01-05 is 19:07:09.500 UTC the day before.
     const qint64 nMs = UtcMs(2024, 1, 4, 19, 7, 9, 500);
@@ -151,7 +151,7 @@ void CRecordingFilesTest::RecordAndLineOfOneMoment()
              QByteArray("2147483647    2024-01-05 03:07:09\r\n"));
 }
 
-void CRecordingFilesTest::RecordBytesAreLittleEndianFieldByField()
+void CRecordingFilesTest::recordBytesAreLittleEndianFieldByField()
 {
     WeightRecord record;
     record.SetFileTime(0x0123456789ABCDEFULL);
@@ -165,7 +165,7 @@ void CRecordingFilesTest::RecordBytesAreLittleEndianFieldByField()
     QCOMPARE(back.m_nValue, -2);
 }
 
-void CRecordingFilesTest::FileTimeConversions()
+void CRecordingFilesTest::fileTimeConversions()
 {
     qint64 nSeconds = 0;
     QVERIFY(WeightRecord::UnixSecondsFromFileTime(0, nSeconds));
@@ -184,7 +184,7 @@ void CRecordingFilesTest::FileTimeConversions()
     QCOMPARE(nSeconds, nMs / 1000);
 }
 
-void CRecordingFilesTest::NamesCarryNoLeadingZeros()
+void CRecordingFilesTest::namesCarryNoLeadingZeros()
 {
     // Local times; the zone is UTC+8.
     QCOMPARE(CRealTimeRecording::BaseName(UtcMs(2024, 1, 4, 19, 7, 9)), QString("202415_3_7_9"));
@@ -201,7 +201,7 @@ void CRecordingFilesTest::NamesCarryNoLeadingZeros()
              QStringLiteral("AD3_202612_34_2.sdat"));
 }
 
-void CRecordingFilesTest::ThreeValuesAgreeRecordByRecord()
+void CRecordingFilesTest::threeValuesAgreeRecordByRecord()
 {
     QTemporaryDir dir;
     const QString strProgram = dir.path() + "/";
@@ -241,7 +241,7 @@ void CRecordingFilesTest::ThreeValuesAgreeRecordByRecord()
     QCOMPARE(arrLines[2], QByteArray("123456    2024-01-05 03:07:10\r"));
 }
 
-void CRecordingFilesTest::ReaderIgnoresTheRemainder()
+void CRecordingFilesTest::readerIgnoresTheRemainder()
 {
     QTemporaryDir dir;
     const QString strPath = dir.path() + "/x.Dat";
@@ -266,7 +266,7 @@ void CRecordingFilesTest::ReaderIgnoresTheRemainder()
 
 // The copy lies in 2 MiB pages where the system gives them: records that
 // straddle a page boundary, the mapping's start and its end read back whole.
-void CRecordingFilesTest::ReaderCopiesFilesOverManyHugePages()
+void CRecordingFilesTest::readerCopiesFilesOverManyHugePages()
 {
     QTemporaryDir dir;
     const QString strPath = dir.path() + "/big.Dat";
@@ -293,7 +293,7 @@ void CRecordingFilesTest::ReaderCopiesFilesOverManyHugePages()
     QCOMPARE(arrRecords[kCount - 1].m_nValue, qint32((kCount - 1) * 31 - 9000000));
 }
 
-void CRecordingFilesTest::ReaderRefusesWhatIsNotARegularFile()
+void CRecordingFilesTest::readerRefusesWhatIsNotARegularFile()
 {
     QTemporaryDir dir;
     CRecordBuffer arrRecords(1);
@@ -310,7 +310,7 @@ void CRecordingFilesTest::ReaderRefusesWhatIsNotARegularFile()
     QCOMPARE(arrRecords.Count(), qint64(1)); // untouched by every refusal
 }
 
-void CRecordingFilesTest::NameClashesMoveBothFilesOn()
+void CRecordingFilesTest::nameClashesMoveBothFilesOn()
 {
     QTemporaryDir dir;
     const QString strProgram = dir.path() + "/";
@@ -346,7 +346,7 @@ void CRecordingFilesTest::NameClashesMoveBothFilesOn()
     QVERIFY(ReadFile(strProgram + "文本文件/202415_3_7_9_4.txt").startsWith("2    "));
 }
 
-void CRecordingFilesTest::EmptyRecordingLeavesNoFilesAndKeepsOlderOnes()
+void CRecordingFilesTest::emptyRecordingLeavesNoFilesAndKeepsOlderOnes()
 {
     QTemporaryDir dir;
     const QString strProgram = dir.path() + "/";
@@ -362,7 +362,7 @@ void CRecordingFilesTest::EmptyRecordingLeavesNoFilesAndKeepsOlderOnes()
     QCOMPARE(Files(strProgram), QStringList({"数据文件/202415_3_7_9.Dat"}));
 }
 
-void CRecordingFilesTest::UserNamedFileIsTruncatedOnlyWhenFree()
+void CRecordingFilesTest::userNamedFileIsTruncatedOnlyWhenFree()
 {
     QTemporaryDir dir;
     const QString strPath = dir.path() + "/mine.Dat";
@@ -388,7 +388,7 @@ void CRecordingFilesTest::UserNamedFileIsTruncatedOnlyWhenFree()
     QVERIFY(QFileInfo::exists(strPath));
 }
 
-void CRecordingFilesTest::RunningRecordingRefusesReaders()
+void CRecordingFilesTest::runningRecordingRefusesReaders()
 {
     QTemporaryDir dir;
     CRealTimeRecording recording;
@@ -405,7 +405,7 @@ void CRecordingFilesTest::RunningRecordingRefusesReaders()
     QCOMPARE(arrRecords[0].m_nValue, 5);
 }
 
-void CRecordingFilesTest::ShortWriteIsCutBackToTheLastRecord()
+void CRecordingFilesTest::shortWriteIsCutBackToTheLastRecord()
 {
     QTemporaryDir dir;
     const QString strPath = dir.path() + "/limited.Dat";
@@ -453,7 +453,7 @@ void CRecordingFilesTest::ShortWriteIsCutBackToTheLastRecord()
     QCOMPARE(arrRecords[8].FileTime(), WeightRecord::FileTimeFromUnixMs(11));
 }
 
-void CRecordingFilesTest::FreeNamesAreTriedInOrderAndBounded()
+void CRecordingFilesTest::freeNamesAreTriedInOrderAndBounded()
 {
     QCOMPARE(CFreeName::Suffix(1), QString());
     QCOMPARE(CFreeName::Suffix(2), QString("_2"));
@@ -485,7 +485,7 @@ void CRecordingFilesTest::FreeNamesAreTriedInOrderAndBounded()
 
 // Writers that start in the same second never share a name and never lose
 // each other's text: names are claimed by exclusive creation.
-void CRecordingFilesTest::ConcurrentArchivesOfOneSecondGetTheirOwnNames()
+void CRecordingFilesTest::concurrentArchivesOfOneSecondGetTheirOwnNames()
 {
     QTemporaryDir dir;
     const QDateTime tLocal(QDate(2027, 3, 4), QTime(5, 6, 7));
@@ -512,7 +512,7 @@ void CRecordingFilesTest::ConcurrentArchivesOfOneSecondGetTheirOwnNames()
     QVERIFY(setPaths.contains(dir.path() + "/202734-567_40.txt"));
 }
 
-void CRecordingFilesTest::PatrolNamesMoveOnTogether()
+void CRecordingFilesTest::patrolNamesMoveOnTogether()
 {
     QTemporaryDir dir;
     const QDateTime tStart(QDate(2026, 12, 8), QTime(9, 15));
@@ -549,7 +549,7 @@ void CRecordingFilesTest::PatrolNamesMoveOnTogether()
 
 // The page records into the working folder by relative names, so a folder
 // whose name is no valid UTF-8 works as well as any.
-void CRecordingFilesTest::PatrolNamesAreRelativeToTheWorkingFolder()
+void CRecordingFilesTest::patrolNamesAreRelativeToTheWorkingFolder()
 {
     QTemporaryDir dir;
     const QByteArray folder = QFile::encodeName(dir.path()) + "/caf\xe9\xff";
@@ -576,7 +576,7 @@ void CRecordingFilesTest::PatrolNamesAreRelativeToTheWorkingFolder()
     QCOMPARE(arrFourth, QList<qint32>({-6}));
 }
 
-void CRecordingFilesTest::ArchivesNeverTruncate()
+void CRecordingFilesTest::archivesNeverTruncate()
 {
     QTemporaryDir dir;
     const QDateTime t1(QDate(2027, 1, 12), QTime(10, 0, 0));
@@ -599,7 +599,7 @@ void CRecordingFilesTest::ArchivesNeverTruncate()
     QVERIFY(QFileInfo::exists(empty.m_strPath));
 }
 
-void CRecordingFilesTest::ArchiveFolderPathIsNotCut()
+void CRecordingFilesTest::archiveFolderPathIsNotCut()
 {
     QTemporaryDir dir;
     QString strDeep = dir.path();
@@ -612,7 +612,7 @@ void CRecordingFilesTest::ArchiveFolderPathIsNotCut()
     QCOMPARE(ReadFile(outcome.m_strPath), QByteArray("x"));
 }
 
-void CRecordingFilesTest::UserNamedFileReportsItsFirstFailureOnce_data()
+void CRecordingFilesTest::userNamedFileReportsItsFirstFailureOnce_data()
 {
     QTest::addColumn<QString>("strPath"); // below the test's folder unless absolute
     QTest::addColumn<int>("nError");
@@ -622,7 +622,7 @@ void CRecordingFilesTest::UserNamedFileReportsItsFirstFailureOnce_data()
     QTest::newRow("file size limit") << "mine.Dat" << EFBIG;
 }
 
-void CRecordingFilesTest::UserNamedFileReportsItsFirstFailureOnce()
+void CRecordingFilesTest::userNamedFileReportsItsFirstFailureOnce()
 {
     QFETCH(QString, strPath);
     QFETCH(int, nError);
@@ -651,7 +651,7 @@ void CRecordingFilesTest::UserNamedFileReportsItsFirstFailureOnce()
     QCOMPARE(ReadFile(dir.path() + "/plain"), QByteArray("x"));
 }
 
-void CRecordingFilesTest::RealTimeRecordingReportsItsFirstFailureOnce()
+void CRecordingFilesTest::realTimeRecordingReportsItsFirstFailureOnce()
 {
     QFETCH(Fault, fault);
     QFETCH(int, nError);
@@ -677,7 +677,7 @@ void CRecordingFilesTest::RealTimeRecordingReportsItsFirstFailureOnce()
         QCOMPARE(ReadFile(dir.path() + "/plain"), QByteArray("x"));
 }
 
-void CRecordingFilesTest::PatrolRecordingReportsItsFirstFailureOnce()
+void CRecordingFilesTest::patrolRecordingReportsItsFirstFailureOnce()
 {
     QFETCH(Fault, fault);
     QFETCH(int, nError);
@@ -724,7 +724,7 @@ void CRecordingFilesTest::PatrolRecordingReportsItsFirstFailureOnce()
     QVERIFY(arrFailures[nFailures].m_bFirstOfRecording);
 }
 
-void CRecordingFilesTest::ArchiveFailuresAreReportedAndLeaveNoFile()
+void CRecordingFilesTest::archiveFailuresAreReportedAndLeaveNoFile()
 {
     QFETCH(Fault, fault);
     QFETCH(int, nError);

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "settings/BackgroundColorFile.h"
 #include "settings/ParamsManager.h"
 #include "settings/PlotSettings.h"
@@ -26,19 +27,6 @@ QByteArray Unscrambled(const QByteArray& stored)
 QVariant RawValue(const QString& strFile, const QString& strKey)
 {
     return QSettings(strFile, QSettings::IniFormat).value(strKey);
-}
-
-void WriteFile(const QString& strPath, const QByteArray& content)
-{
-    QFile file(strPath);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(content), content.size());
-}
-
-QByteArray ReadFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 ComSettings SampleCom()
@@ -217,7 +205,7 @@ private slots:
     void valueOfAnotherTypeCountsAsMissing()
     {
         QVERIFY(QDir().mkpath(QFileInfo(m_strFile).absolutePath()));
-        WriteFile(m_strFile, "[Params]\nComSettings=hello there\nPlotSettings=12\n");
+        QVERIFY(WriteFile(m_strFile, "[Params]\nComSettings=hello there\nPlotSettings=12\n"));
 
         CParamsManager params;
         params.OpenSettingsKey(m_strFile, "Params");
@@ -244,7 +232,7 @@ private slots:
     {
         // A folder where the file should be, and a file where a folder should be.
         QVERIFY(QDir().mkpath(m_dir.filePath("isadir.conf")));
-        WriteFile(m_dir.filePath("plainfile"), "x");
+        QVERIFY(WriteFile(m_dir.filePath("plainfile"), "x"));
         for (const QString& strFile :
              {m_dir.filePath("isadir.conf"), m_dir.filePath("plainfile/sub/settings.conf")}) {
             CParamsManager params;
@@ -294,10 +282,10 @@ private slots:
         QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strDir), quint32(0xFFC0B0));
         QVERIFY(!QFile::exists(strPath));
 
-        WriteFile(strPath, QByteArray("\x01\x02\x03", 3));
+        QVERIFY(WriteFile(strPath, QByteArray("\x01\x02\x03", 3)));
         QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strDir), quint32(0xFFC0B0));
 
-        WriteFile(strPath, QByteArray("\x10\x20\x30\x40\x50\x60", 6));
+        QVERIFY(WriteFile(strPath, QByteArray("\x10\x20\x30\x40\x50\x60", 6)));
         QVERIFY(CBackgroundColorFile::SaveBackgroundColor(0x00123456, strDir));
         QCOMPARE(ReadFile(strPath), QByteArray("\x56\x34\x12\x00", 4));
         QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strDir), quint32(0x00123456));

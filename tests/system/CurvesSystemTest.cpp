@@ -1,4 +1,5 @@
 #include "AppRig.h"
+#include "TestFiles.h"
 #include "app/MainFrame.h"
 #include "app/TabSheet.h"
 #include "app/TolvexApp.h"
@@ -25,14 +26,6 @@
 namespace {
 
 constexpr int kWaitMs = 20000;
-
-QByteArray ReadAll(const QString& strPath)
-{
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
 
 } // namespace
 
@@ -95,7 +88,7 @@ private Q_SLOTS:
         int nError = 0;
         QVERIFY(CRecordingReader::Read(pPlotPage->DataPath(), arrRecords, nError));
         QCOMPARE(int(arrRecords.Count()), pPlotPage->ValueCount());
-        const QList<QByteArray> arrLines = ReadAll(pPlotPage->TextPath()).split('\n');
+        const QList<QByteArray> arrLines = ReadFile(pPlotPage->TextPath()).split('\n');
         QCOMPARE(arrLines.size(), int(arrRecords.Count()) + 1);
         quint64 nPrevious = 0;
         for (qint64 i = 0; i < arrRecords.Count(); ++i) {
