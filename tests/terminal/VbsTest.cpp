@@ -1,3 +1,4 @@
+#include "terminal/vbs/ScriptText.h"
 #include "terminal/vbs/VbsInterpreter.h"
 
 #include <QRandomGenerator>
@@ -72,6 +73,7 @@ private slots:
     void errors();
     void stopAndMissingMacro();
     void malformedScriptsFailCleanly();
+    void scriptFilesDecode();
 };
 
 void VbsTest::expressions_data()
@@ -229,8 +231,8 @@ void VbsTest::errors_data()
     QTest::addColumn<QString>("script");
     QTest::addColumn<QString>("error");
     QTest::addColumn<int>("calls");
-    QTest::newRow("syntax error on line 3") << "Send 1\nSend 2\nIf x Then Send 3\nEnd Sub"
-                                            << "1002 Expected statement @4:1 [End Sub]" << 0;
+    QTest::newRow("syntax error on line 3") << "Send 1\nIf x Then Send 3\n  End Sub\nSend 4"
+                                            << "1002 Expected statement @3:3 [  End Sub]" << 0;
     QTest::newRow("syntax error names line 3, column")
         << "Send 1\r\nSend 2\rx = (1 + \nSend 4"
         << "1002 Expected expression @3:10 [x = (1 + ]" << 0;
@@ -392,6 +394,15 @@ void VbsTest::malformedScriptsFailCleanly()
             QVERIFY2(error->nNumber != 1002 || macro.m_arrCalls.isEmpty(), qPrintable(str));
         }
     }
+}
+
+void VbsTest::scriptFilesDecode()
+{
+    const QString strExpected = QStringLiteral("Send \"中\"");
+    QCOMPARE(CScriptText::Decode("\xEF\xBB\xBFSend \"\xE4\xB8\xAD\""), strExpected);
+    QCOMPARE(CScriptText::Decode("Send \"\xD6\xD0\""), strExpected);
+    // A mark left in the text is skipped by the interpreter too.
+    QCOMPARE(RunScript(QChar(QChar::ByteOrderMark) + strExpected).arrCalls, QStringList{"Send 中"});
 }
 
 QTEST_GUILESS_MAIN(VbsTest)

@@ -56,7 +56,12 @@ bool IsAsciiDigit(QChar c)
 constexpr int kMaxWordLength = 255;
 } // namespace
 
-CVbsLexer::CVbsLexer(const QString& strText) : m_strText(strText) {}
+CVbsLexer::CVbsLexer(const QString& strText) : m_strText(strText)
+{
+    // A byte order mark left at the start is no part of the script.
+    if (m_strText.startsWith(QChar::ByteOrderMark))
+        m_nPos = m_nLineStart = 1;
+}
 
 QChar CVbsLexer::Peek(qsizetype nAhead) const
 {
