@@ -225,6 +225,7 @@ void CMainFrame::CreateMenus()
     pSettingsMenu->addAction(m_actions.m_pComSettings);
     pSettingsMenu->addSeparator();
     pSettingsMenu->addAction(m_actions.m_pCurveParams);
+    pSettingsMenu->addAction(m_actions.m_pShowScriptControls);
 
     // Accelerators without a menu item.
     QAction* pNew = new QAction(this);

@@ -83,6 +83,10 @@ void CTolvexView::CreateActions()
         add(QStringLiteral("默认背景色"), &CTolvexView::OnDefaultBackgroundColor);
     m_actions.m_pComSettings = add(QStringLiteral("串口设置"), &CTolvexView::OnComSettings);
     m_actions.m_pCurveParams = add(QStringLiteral("曲线参数"), &CTolvexView::OnCurveParams);
+    m_actions.m_pShowScriptControls = new QAction(QStringLiteral("显示脚本控件"), this);
+    m_actions.m_pShowScriptControls->setCheckable(true);
+    connect(m_actions.m_pShowScriptControls, &QAction::toggled, m_pTerminalPage.get(),
+            &CComAssistDialog::SetScriptControlsShown);
     // Two panes, the tab row and the shown page: either key goes to the other.
     m_actions.m_pNextPane = add(QString(), &CTolvexView::OnNextPane, QKeySequence(Qt::Key_F6));
     m_actions.m_pPreviousPane =

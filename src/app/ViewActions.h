@@ -17,6 +17,8 @@ struct ViewActions
     QAction* m_pDefaultBackgroundColor = nullptr;
     QAction* m_pComSettings = nullptr;
     QAction* m_pCurveParams = nullptr;
+    // Check item: the terminal page's script controls, unchecked at every start.
+    QAction* m_pShowScriptControls = nullptr;
     QAction* m_pNextPane = nullptr;
     QAction* m_pPreviousPane = nullptr;
 };

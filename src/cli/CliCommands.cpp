@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/ParamCliCommands.h"
 #include "cli/PatrolCliCommand.h"
+#include "cli/ScriptCliCommand.h"
 #include "link/BusLink.h"
 #include "link/MeasuredValuePoll.h"
 #include "link/StopFlag.h"
@@ -50,6 +51,8 @@ int CCliCommands::Run(const QString& strCommand, const QStringList& arrArgs)
         nExit = Send(arrArgs);
     else if (strCommand == QLatin1String("patrol"))
         nExit = CPatrolCliCommand(m_link, m_out, m_err, s_bStop).Run(arrArgs);
+    else if (strCommand == QLatin1String("script"))
+        nExit = CScriptCliCommand(m_link, m_err, s_bStop).Run(arrArgs);
     else
         nExit = Usage(QStringLiteral("unknown command %1").arg(strCommand));
     m_out.flush();

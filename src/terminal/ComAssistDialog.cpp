@@ -73,9 +73,14 @@ CComAssistDialog::CComAssistDialog(CPageContext& context, QWidget* parent)
       m_pDisplayTimer(MakeTimer(this, "timerDisplay")), m_pSaveTimer(MakeTimer(this, "timerSave"))
 {
     m_pUi->setupUi(this);
-    // The port and script groups are part of the form but nothing shows them.
+    // The port group is part of the form but nothing shows it; the script
+    // group shows when the window's menu asks for it.
     m_pUi->groupPort->hide();
     m_pUi->groupScript->hide();
+    m_pScriptRun = std::make_unique<CScriptRun>(&m_port);
+    connect(m_pScriptRun.get(), &CScriptRun::ScriptEnded, this, &CComAssistDialog::OnScriptEnded);
+    connect(m_pUi->buttonRunScript, &QPushButton::clicked, this,
+            &CComAssistDialog::OnRunScriptClicked);
 
     for (CWBButton* pButton : findChildren<CWBButton*>()) {
         pButton->setFixedSize(pButton->minimumSize());
@@ -169,8 +174,14 @@ void CComAssistDialog::SetWorkingDirectory(const QString& strDir)
     LoadSendText();
 }
 
+void CComAssistDialog::SetScriptControlsShown(bool bShown)
+{
+    m_pUi->groupScript->setVisible(bShown);
+}
+
 void CComAssistDialog::StopWorker()
 {
+    m_pScriptRun->StopAndJoin();
     if (m_pSaveTimer->isActive())
         SaveSendText();
 }
@@ -187,6 +198,8 @@ void CComAssistDialog::OnPageShown()
 
 void CComAssistDialog::OnPageHidden()
 {
+    // A script of a page the user left writes nothing more onto the bus.
+    m_pScriptRun->StopScript();
     Context().TerminalShown().store(0);
     StopTerminalTimers();
 }
@@ -386,6 +399,27 @@ void CComAssistDialog::OnClearSendClicked()
     m_pUi->editSend->SetSendText(QString());
     m_bSettingSendText = false;
     WriteControls();
+}
+
+// --- scripts ----------------------------------------------------------------
+
+void CComAssistDialog::OnRunScriptClicked()
+{
+    if (m_pScriptRun->IsRunning())
+        return;
+    ReadControls();
+    // Disabled here, before the thread starts: a second click starts nothing.
+    m_pUi->buttonRunScript->setEnabled(false);
+    const auto language =
+        m_nScriptLanguage != 0 ? CScriptRun::Language::VBScript : CScriptRun::Language::JavaScript;
+    m_pScriptRun->RunScript(m_pUi->editSend->SendText(), language);
+}
+
+void CComAssistDialog::OnScriptEnded(CScriptRun::Outcome outcome, const QString& strReport)
+{
+    m_pUi->buttonRunScript->setEnabled(true);
+    if (outcome == CScriptRun::Outcome::Failed)
+        ShowPageMessage(strReport);
 }
 
 // --- timers -----------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "terminal/ReceiveDisplayText.h"
+#include "terminal/ScriptRun.h"
 #include "terminal/TerminalPort.h"
 #include "uikit/TabPage.h"
 
@@ -56,7 +57,12 @@ public:
     void ClearReceive();
     void ArchiveReceive();
 
-    // Saves a pending edit of the send area before the page goes.
+    // The script group ("执行脚本" and the language radios), hidden unless asked for.
+    void SetScriptControlsShown(bool bShown);
+    const CScriptRun& ScriptRun() const { return *m_pScriptRun; }
+
+    // Stops and joins a script run and saves a pending edit of the send area
+    // before the page goes.
     void StopWorker() override;
 
 protected:
@@ -94,6 +100,8 @@ private:
     void OnSpeedTick();
     void OnPortLost();
     void OnPortReconnected();
+    void OnRunScriptClicked();
+    void OnScriptEnded(CScriptRun::Outcome outcome, const QString& strReport);
 
     std::unique_ptr<Ui::ComAssistDialog> m_pUi;
     CTerminalPort m_port;
@@ -126,4 +134,7 @@ private:
     bool m_bArchiveFailureShown = false;
     bool m_bMessageOpen = false;
     QString m_strLastHexReport;
+
+    // Last: its thread writes through m_port and ends before the page's fields go.
+    std::unique_ptr<CScriptRun> m_pScriptRun;
 };

@@ -26,6 +26,11 @@ void CTerminalPort::SendByteData(const QByteArray& bytes)
     m_nSentBytes.fetch_add(static_cast<quint32>(bytes.size()));
 }
 
+qint64 CTerminalPort::PendingOutput() const
+{
+    return m_pLink != nullptr ? m_pLink->PendingOutput() : 0;
+}
+
 void CTerminalPort::ClearReceive()
 {
     EmptyReceived();

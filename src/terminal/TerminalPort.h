@@ -29,6 +29,8 @@ public:
     // also when the port is closed and nothing was written.
     void SendTextData(const QByteArray& text);
     void SendByteData(const QByteArray& bytes);
+    // Bytes handed to the link that the port has not sent yet (any thread).
+    qint64 PendingOutput() const;
 
     // Empties receive text and log, the speed base and both counters.
     void ClearReceive();

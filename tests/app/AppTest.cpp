@@ -578,11 +578,26 @@ void AppTest::menusHoldTheirItems()
                                 : QStringLiteral("~") + pItem->text());
     }
     QCOMPARE(arrMenus, (QStringList{"文件(&F)", "编辑(&E)", "查看(&V)", "帮助(&H)", "设置(&S)"}));
-    QCOMPARE(arrItems, (QStringList{"导入参数(&I)", "导出参数(&E)", "-", "保存曲线数据",
-                                    "打印设置(&R)...", "退出(&X)", "~撤消(&U)\tCtrl+Z", "-",
-                                    "~剪切(&T)\tCtrl+X", "~复制(&C)\tCtrl+C", "~粘贴(&P)\tCtrl+V",
-                                    "工具栏(&T)", "状态栏(&S)", "关于 Tolvex测试软件(&A)...",
-                                    "背景色", "默认背景色", "串口设置", "-", "曲线参数"}));
+    QCOMPARE(arrItems, (QStringList{"导入参数(&I)",
+                                    "导出参数(&E)",
+                                    "-",
+                                    "保存曲线数据",
+                                    "打印设置(&R)...",
+                                    "退出(&X)",
+                                    "~撤消(&U)\tCtrl+Z",
+                                    "-",
+                                    "~剪切(&T)\tCtrl+X",
+                                    "~复制(&C)\tCtrl+C",
+                                    "~粘贴(&P)\tCtrl+V",
+                                    "工具栏(&T)",
+                                    "状态栏(&S)",
+                                    "关于 Tolvex测试软件(&A)...",
+                                    "背景色",
+                                    "默认背景色",
+                                    "串口设置",
+                                    "-",
+                                    "曲线参数",
+                                    "显示脚本控件"}));
     const QStringList arrTools = {Frame()->ToolBar()->actions().at(0)->text(),
                                   Frame()->ToolBar()->actions().at(1)->text()};
     QCOMPARE(arrTools, (QStringList{"串口", "打印"}));

@@ -9,10 +9,30 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <QSet>
+
+namespace {
+
+// Ids of this process's threads, but Qt's pooled ones, which are not ours.
+QSet<QString> OwnThreads()
+{
+    QSet<QString> setIds;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& strId : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(strId + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly) && !comm.readAll().startsWith("Thread (pooled)"))
+            setIds.insert(strId);
+    }
+    return setIds;
+}
+
+} // namespace
 
 // The terminal tab of the whole application on its simulated bus: what goes
 // out, what comes back, an archive, and the tab switch that resets the page.
@@ -28,6 +48,40 @@ private Q_SLOTS:
     }
 
     void cleanup() { m_pRig.reset(); }
+
+    // A VBScript bus scan from the window, then a run the closing window ends.
+    void scriptsRunFromTheWindow()
+    {
+        QString strError;
+        auto pApp = StartOnTab(CTolvexView::kTabTerminal, strError);
+        QVERIFY2(pApp, qPrintable(strError));
+        CTolvexView* pView = pApp->View();
+        auto* pPage = qobject_cast<CComAssistDialog*>(pView->Page(CTolvexView::kTabTerminal));
+        auto* pButton = pPage->findChild<QPushButton*>(QStringLiteral("buttonRunScript"));
+        QVERIFY(!pButton->isVisible());
+        QVERIFY(!pView->Actions().m_pShowScriptControls->isChecked());
+        pView->Actions().m_pShowScriptControls->trigger();
+        QVERIFY(pButton->isVisible());
+
+        auto* pSend = pPage->findChild<QPlainTextEdit*>(QStringLiteral("editSend"));
+        auto* pReceive = pPage->findChild<QPlainTextEdit*>(QStringLiteral("editReceive"));
+        pPage->findChild<QRadioButton*>(QStringLiteral("radioVBScript"))->click();
+        pSend->setPlainText(QStringLiteral("BusScan 31"));
+        QTest::mouseClick(pButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(pButton->isEnabled(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(pReceive->toPlainText(), QStringLiteral("01\n03\n17\n"), 20000);
+
+        const QSet<QString> setBefore = OwnThreads();
+        pSend->setPlainText(QStringLiteral("Delay 600000"));
+        QTest::mouseClick(pButton, Qt::LeftButton);
+        QVERIFY(!pButton->isEnabled());
+        const QSet<QString> setStarted = OwnThreads() - setBefore;
+        QVERIFY(!setStarted.isEmpty());
+        QVERIFY(pApp->MainFrame()->close());
+        QVERIFY(!OwnThreads().intersects(setStarted));
+        pApp->ExitInstance();
+        QVERIFY(pApp->MainFrame() == nullptr);
+    }
 
     void terminalTabTalksToTheSimulatedBus()
     {
