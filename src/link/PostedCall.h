@@ -17,9 +17,12 @@
 //
 // Qt hands a queued call over under its own event-queue lock, a futex that
 // ThreadSanitizer cannot see. Under the sanitizer the poster holds a mutex of
-// the call's own while it posts, and the call takes it before it runs: what
+// ours while it posts, and the call takes it before it touches anything: what
 // the poster wrote before and while posting is seen to happen before the
-// call, and a race with anything the poster does afterwards is still reported.
+// call, and a race with anything the poster does afterwards is still reported
+// (unless the same thread posts again before the call runs). The mutex is one
+// for all calls: the call must find it without reading its own captures,
+// which Qt wrote under its own lock.
 class CPostedCall
 {
 public:
@@ -27,13 +30,12 @@ public:
     template <typename Fn> static void Post(QObject* pContext, Fn&& fn)
     {
 #if defined(__SANITIZE_THREAD__)
-        auto pHandOver = std::make_shared<std::mutex>();
-        std::lock_guard posting(*pHandOver);
+        std::lock_guard posting(HandOver());
         QMetaObject::invokeMethod(
             pContext,
-            [fn = std::forward<Fn>(fn), pHandOver]() mutable {
+            [fn = std::forward<Fn>(fn)]() mutable {
                 {
-                    std::lock_guard posted(*pHandOver);
+                    std::lock_guard posted(HandOver());
                 }
                 fn();
             },
@@ -80,4 +82,13 @@ public:
             },
             Qt::DirectConnection);
     }
+
+private:
+#if defined(__SANITIZE_THREAD__)
+    static std::mutex& HandOver()
+    {
+        static std::mutex s_mutex;
+        return s_mutex;
+    }
+#endif
 };
