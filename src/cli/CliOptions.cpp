@@ -262,3 +262,23 @@ bool CCommandArgs::TakePositional(int nCount, QStringList& arrValues, QString& s
     arrValues = arrAll;
     return true;
 }
+
+bool TakeOptionText(QStringList& arrArgs, const QString& strName, std::optional<QString>& strValue)
+{
+    const qsizetype nEnd = arrArgs.indexOf(QStringLiteral("--"));
+    for (qsizetype i = 0; i < (nEnd < 0 ? arrArgs.size() : nEnd); ++i) {
+        if (arrArgs[i] == strName) {
+            if (i + 1 >= arrArgs.size() || i + 1 == nEnd)
+                return false;
+            strValue = arrArgs[i + 1];
+            arrArgs.remove(i, 2);
+            return true;
+        }
+        if (arrArgs[i].startsWith(strName + QLatin1Char('='))) {
+            strValue = arrArgs[i].mid(strName.size() + 1);
+            arrArgs.remove(i);
+            return true;
+        }
+    }
+    return true;
+}

@@ -63,6 +63,11 @@ private:
     QStringList m_arrAfter; // after "--": positional only
 };
 
+// Takes "NAME VALUE" or "NAME=VALUE" out of arrArgs, looking only before "--".
+// False when NAME stands last, or right before "--", without its value;
+// strValue stays unset when NAME is not there.
+bool TakeOptionText(QStringList& arrArgs, const QString& strName, std::optional<QString>& strValue);
+
 // Parses a decimal integer in [nMin, nMax]: digits with an optional leading
 // minus sign, nothing else.
 bool ParseInt(const QString& strText, int nMin, int nMax, int& nValue);

@@ -81,26 +81,6 @@ private:
     std::array<bool, CPatrolSequence::kAddresses> m_arrAnswered{};
 };
 
-// Removes "--name VALUE" or "--name=VALUE"; false when the value is missing.
-bool TakeText(QStringList& arrArgs, const QString& strName, std::optional<QString>& strValue)
-{
-    for (qsizetype i = 0; i < arrArgs.size(); ++i) {
-        if (arrArgs[i] == strName) {
-            if (i + 1 >= arrArgs.size())
-                return false;
-            strValue = arrArgs[i + 1];
-            arrArgs.remove(i, 2);
-            return true;
-        }
-        if (arrArgs[i].startsWith(strName + QLatin1Char('='))) {
-            strValue = arrArgs[i].mid(strName.size() + 1);
-            arrArgs.remove(i);
-            return true;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 CPatrolCliCommand::CPatrolCliCommand(CBusLink& link, QTextStream& out, QTextStream& err,
@@ -133,7 +113,7 @@ int CPatrolCliCommand::Run(const QStringList& arrArgs)
 {
     QStringList arrRest = arrArgs;
     std::optional<QString> strFolder;
-    if (!TakeText(arrRest, QStringLiteral("--record"), strFolder) ||
+    if (!TakeOptionText(arrRest, QStringLiteral("--record"), strFolder) ||
         (strFolder && strFolder->isEmpty()))
         return Usage(QStringLiteral("--record needs a folder"));
     CCommandArgs args(arrRest);

@@ -22,30 +22,6 @@ namespace {
 // How often the stop word, which a signal handler sets, is looked at.
 constexpr int kStopCheckMs = 20;
 
-// Takes "--lang VALUE" or "--lang=VALUE" out of the options (before "--").
-bool TakeLanguage(QStringList& arrArgs, QString& strValue, QString& strError)
-{
-    const QString strName = QStringLiteral("--lang");
-    const qsizetype nEnd = arrArgs.indexOf(QStringLiteral("--"));
-    for (qsizetype i = 0; i < (nEnd < 0 ? arrArgs.size() : nEnd); ++i) {
-        if (arrArgs[i] == strName) {
-            if (i + 1 >= arrArgs.size() || i + 1 == nEnd) {
-                strError = QStringLiteral("--lang needs a value, vbs or js");
-                return false;
-            }
-            strValue = arrArgs[i + 1];
-            arrArgs.remove(i, 2);
-            return true;
-        }
-        if (arrArgs[i].startsWith(strName + QLatin1Char('='))) {
-            strValue = arrArgs[i].mid(strName.size() + 1);
-            arrArgs.remove(i);
-            return true;
-        }
-    }
-    return true;
-}
-
 // Prints each received block as a line of hexadecimal pairs until closed.
 // Blocks come on the link's I/O thread.
 class CBlockPrinter
@@ -89,9 +65,10 @@ int CScriptCliCommand::Run(const QStringList& arrArgs)
 {
     QStringList arrRest = arrArgs;
     QString strError;
-    QString strLanguage;
-    if (!TakeLanguage(arrRest, strLanguage, strError))
-        return Usage(strError);
+    std::optional<QString> langOption;
+    if (!TakeOptionText(arrRest, QStringLiteral("--lang"), langOption))
+        return Usage(QStringLiteral("--lang needs a value, vbs or js"));
+    QString strLanguage = langOption.value_or(QString());
     CCommandArgs args(arrRest);
     int nWaitMs = kDefaultWaitMs;
     QStringList arrPositional;
