@@ -83,6 +83,9 @@ int main(int argc, char** argv)
         QLoggingCategory::setFilterRules(QStringLiteral("tolvex.link.debug=true"));
 
     CSession session;
+    if (const QString strSetAside = session.SettingsStore().SetAsideMessage();
+        !strSetAside.isEmpty())
+        err << "tolvex-cli: " << strSetAside << "\n";
     ComSettings& settings = session.PortSettings(); // 19200, E, 8, 1 unless stored or given
     if (options.m_source == CliOptions::PortSource::Stored) {
         // The bus settings the main window stored, read without writing anything back.

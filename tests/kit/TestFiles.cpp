@@ -1,8 +1,13 @@
 #include "TestFiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QByteArray ReadFile(const QString& strPath)
 {
@@ -33,4 +38,47 @@ CFileSizeLimit::~CFileSizeLimit()
 {
     if (m_bSet)
         ::setrlimit(RLIMIT_FSIZE, &m_old);
+}
+
+QList<BadFileKind> BadFileKinds()
+{
+    return {{BadFile::Truncated, "truncated"},
+            {BadFile::Sparse2GiB, "sparse 2 GiB"},
+            {BadFile::Random, "random bytes"},
+            {BadFile::Fifo, "FIFO"},
+            {BadFile::Folder, "folder"},
+            {BadFile::SymlinkLoop, "symlink loop"},
+            {BadFile::EndlessDevice, "endless device"}};
+}
+
+bool MakeBadFile(BadFile kind, const QString& strPath, const QByteArray& good)
+{
+    const QByteArray path = QFile::encodeName(strPath);
+    switch (kind) {
+    case BadFile::Truncated:
+        return WriteFile(strPath, good.left(good.size() / 2));
+    case BadFile::Sparse2GiB: {
+        const int nFd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const bool bMade = nFd >= 0 && ::ftruncate(nFd, off_t(2) << 30) == 0;
+        if (nFd >= 0)
+            ::close(nFd);
+        return bMade;
+    }
+    case BadFile::Random: {
+        QByteArray bytes(64 * 1024, '\0');
+        QRandomGenerator generator(20);
+        for (char& c : bytes)
+            c = char(generator.bounded(256));
+        return WriteFile(strPath, bytes);
+    }
+    case BadFile::Fifo:
+        return ::mkfifo(path.constData(), 0600) == 0;
+    case BadFile::Folder:
+        return QDir().mkdir(strPath);
+    case BadFile::SymlinkLoop:
+        return ::symlink(path.constData(), path.constData()) == 0;
+    case BadFile::EndlessDevice:
+        return ::symlink("/dev/zero", path.constData()) == 0;
+    }
+    return false;
 }
