@@ -82,3 +82,30 @@ bool MakeBadFile(BadFile kind, const QString& strPath, const QByteArray& good)
     }
     return false;
 }
+
+CAllocationLimit::CAllocationLimit(qint64 nBytes)
+{
+#if !defined(__SANITIZE_ADDRESS__)
+    // VmSize in /proc/self/status: the address space in use, in KiB.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly) || ::getrlimit(RLIMIT_AS, &m_old) != 0)
+        return;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (!line.startsWith("VmSize:"))
+            continue;
+        const qint64 nKiB = line.mid(7).trimmed().split(' ').value(0).toLongLong();
+        rlimit limit = m_old;
+        limit.rlim_cur = rlim_t(nKiB * 1024 + nBytes);
+        m_bSet = nKiB > 0 && ::setrlimit(RLIMIT_AS, &limit) == 0;
+        return;
+    }
+#else
+    Q_UNUSED(nBytes);
+#endif
+}
+
+CAllocationLimit::~CAllocationLimit()
+{
+    if (m_bSet)
+        ::setrlimit(RLIMIT_AS, &m_old);
+}

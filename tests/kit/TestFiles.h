@@ -56,3 +56,23 @@ private:
     rlimit m_old{};
     bool m_bSet = false;
 };
+
+// Caps this process's address space at what it uses now plus nBytes, for one
+// scope: an allocation by a file's size fails instead of taking the machine.
+// Not set under AddressSanitizer, whose shadow memory needs the space
+// (IsSet() false: a test bounds its reads another way there).
+class CAllocationLimit
+{
+public:
+    explicit CAllocationLimit(qint64 nBytes);
+    ~CAllocationLimit();
+
+    CAllocationLimit(const CAllocationLimit&) = delete;
+    CAllocationLimit& operator=(const CAllocationLimit&) = delete;
+
+    bool IsSet() const { return m_bSet; }
+
+private:
+    rlimit m_old{};
+    bool m_bSet = false;
+};

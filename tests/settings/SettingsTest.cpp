@@ -527,6 +527,72 @@ private slots:
                  CSettingsSetAside::kMaxBytes + 1);
     }
 
+    void failedWritesKeepTheOldFiles_data()
+    {
+        QTest::addColumn<int>("writer");
+        QTest::addColumn<int>("condition");
+        const char* pszWriters[] = {"port settings", "curve settings", "port map", "Param.sdt"};
+        const char* pszConditions[] = {"full disk", "unwritable folder", "below a plain file"};
+        for (int nWriter = 0; nWriter < 4; ++nWriter)
+            for (int nCondition = 0; nCondition < 3; ++nCondition)
+                QTest::addRow("%s, %s", pszWriters[nWriter], pszConditions[nCondition])
+                    << nWriter << nCondition;
+    }
+
+    void failedWritesKeepTheOldFiles()
+    {
+        // The write reports failure, the file written before stays whole,
+        // and the next write, with room again, succeeds.
+        QFETCH(int, writer);
+        QFETCH(int, condition);
+        QTemporaryDir dir;
+        const QString strFolder = condition == 2 ? dir.filePath("plain") : dir.filePath("cfg");
+        const QString strFile = QDir(strFolder).filePath(writer == 3 ? "Param.sdt" : "t.conf");
+        auto write = [&](int nValue) {
+            ComSettings com = SampleCom();
+            com.m_nPort = nValue;
+            PlotSettings plot;
+            plot.m_nRealTimeMax = 1000 + nValue;
+            switch (writer) {
+            case 0:
+                return CSettingsStore(strFile).SaveComSettings(com);
+            case 1:
+                return CSettingsStore(strFile).SavePlotSettings(plot);
+            case 2:
+                return CPortMap(strFile).SetDevice(nValue, QString("/dev/pts/%1").arg(nValue));
+            default:
+                return CBackgroundColorFile::SaveBackgroundColor(quint32(nValue), strFolder);
+            }
+        };
+        if (condition == 2) {
+            QVERIFY(WriteFile(strFolder, "a plain file"));
+            QVERIFY(!write(2));
+            QCOMPARE(ReadFile(strFolder), QByteArray("a plain file"));
+            return;
+        }
+        QVERIFY(QDir().mkpath(strFolder));
+        QVERIFY(write(1));
+        const QByteArray before = ReadFile(strFile);
+        bool bWritten = true;
+        if (condition == 0) {
+            CFileSizeLimit limit(2);
+            QVERIFY(limit.IsSet());
+            bWritten = write(2);
+        } else {
+            if (::geteuid() == 0)
+                QSKIP("root writes into a folder of mode 0555");
+            QVERIFY(QFile::setPermissions(strFolder, QFile::ReadOwner | QFile::ExeOwner));
+            bWritten = write(2);
+            QFile::setPermissions(strFolder,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        QVERIFY(!bWritten);
+        QCOMPARE(ReadFile(strFile), before);
+        QCOMPARE(QDir(strFolder).entryList(QDir::Files).size(), 1);
+        QVERIFY(write(3));
+        QVERIFY(ReadFile(strFile) != before);
+    }
+
     void portMapKeepsPlainPathsBesideTheSettings()
     {
         CPortMap map;
