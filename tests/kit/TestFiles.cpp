@@ -85,7 +85,7 @@ bool MakeBadFile(BadFile kind, const QString& strPath, const QByteArray& good)
 
 CAllocationLimit::CAllocationLimit(qint64 nBytes)
 {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // VmSize in /proc/self/status: the address space in use, in KiB.
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly) || ::getrlimit(RLIMIT_AS, &m_old) != 0)

@@ -59,7 +59,7 @@ private:
 
 // Caps this process's address space at what it uses now plus nBytes, for one
 // scope: an allocation by a file's size fails instead of taking the machine.
-// Not set under AddressSanitizer, whose shadow memory needs the space
+// Not set under AddressSanitizer or ThreadSanitizer, whose shadow memory needs the space
 // (IsSet() false: a test bounds its reads another way there).
 class CAllocationLimit
 {
