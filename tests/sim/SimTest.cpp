@@ -1,5 +1,6 @@
 #include "sim/PtySimulator.h"
 #include "sim/SimBus.h"
+#include "sim/SimFaultPlan.h"
 #include "sim/SimFrameSplitter.h"
 
 #include <QDir>
@@ -299,6 +300,69 @@ private Q_SLOTS:
         QVERIFY(!faults.Apply("drop=x", strError));
         QVERIFY(!faults.Apply("melt", strError));
         QVERIFY(!strError.isEmpty());
+    }
+
+    void randomFaultPlanRepeatsItsSeed()
+    {
+        const auto draw = [](quint32 nSeed) {
+            CSimFaultPlan plan(0.01, nSeed);
+            plan.SetHangups(180, 300);
+            QList<int> arrDraws;
+            for (int i = 0; i < 20000; ++i) {
+                const CSimFaultPlan::Kind kind = plan.Next();
+                arrDraws << int(kind);
+                if (kind == CSimFaultPlan::Kind::Split)
+                    arrDraws << int(plan.SplitAt(6)) << plan.SplitGapMs();
+                if (kind == CSimFaultPlan::Kind::Noise)
+                    arrDraws << int(qChecksum(plan.Noise()));
+            }
+            for (int i = 0; i < 50; ++i) {
+                const int nUp = plan.NextUpS();
+                const int nDown = plan.NextDownS();
+                if (nUp < 180 || nUp > 300 || nDown < 5 || nDown > 20)
+                    return std::pair(QList<int>(), QString());
+                arrDraws << nUp << nDown;
+            }
+            return std::pair(arrDraws, plan.CountText());
+        };
+        const auto [arrFirst, strCounts] = draw(7);
+        QVERIFY2(!arrFirst.isEmpty(), "a hang-up outside its range");
+        QCOMPARE(draw(7).first, arrFirst);
+        QVERIFY(draw(8).first != arrFirst);
+
+        // About 1 % faulted, every kind among them.
+        const qsizetype nFaulted = 20000 - arrFirst.mid(0, 20000).count(0);
+        QVERIFY2(nFaulted > 100 && nFaulted < 400, qPrintable(strCounts));
+        for (int nKind = 1; nKind < CSimFaultPlan::kKinds; ++nKind)
+            QVERIFY2(arrFirst.contains(nKind), qPrintable(strCounts));
+        QVERIFY2(strCounts.endsWith("hang-ups 50"), qPrintable(strCounts));
+    }
+
+    void busFaultsEveryReplyAndKeepsBands()
+    {
+        SimOptions options = Quiet({1, 2});
+        options.m_nAddressBand = 400000;
+        options.m_dFaultRate = 1.0;
+        CSimBus bus(options);
+        int nDropped = 0;
+        int nFaulty = 0;
+        for (int i = 0; i < 200; ++i) {
+            const std::vector<CSimBus::Reply> replies = bus.Feed("S02;ADR?;");
+            nDropped += replies.empty();
+            for (const CSimBus::Reply& reply : replies) {
+                QCOMPARE(reply.Writes().join(), reply.m_bytes);
+                nFaulty += reply.m_bytes != "02\r\n" || !reply.m_noise.isEmpty() ||
+                           reply.Writes().size() == 2 || reply.m_nDelayMs > 0;
+            }
+        }
+        QVERIFY(nDropped > 0);
+        QCOMPARE(nDropped + nFaulty, 200);
+
+        CSimBus quiet(Quiet({1, 2}));
+        options.m_dFaultRate = 0.0;
+        CSimBus banded(options);
+        QCOMPARE(Decode(banded.Process("S02;MSV?;")) - Decode(banded.Process("S01;MSV?;")),
+                 Decode(quiet.Process("S02;MSV?;")) - Decode(quiet.Process("S01;MSV?;")) + 5000);
     }
 
     void ptyServesAndVanishes()
