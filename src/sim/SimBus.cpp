@@ -1,7 +1,8 @@
 #include "sim/SimBus.h"
 
 CSimBus::CSimBus(const SimOptions& options)
-    : m_options(options), m_tStart(Clock::now()), m_rng(options.m_nSeed)
+    : m_options(options), m_tStart(Clock::now()), m_rng(options.m_nSeed),
+      m_plan(options.m_dFaultRate, options.m_nSeed)
 {
     for (int nAddress : options.m_arrAddresses) {
         if (nAddress >= 0 && nAddress <= 99 && !FindLocked(nAddress))
@@ -44,9 +45,50 @@ std::vector<CSimBus::Reply> CSimBus::Feed(const QByteArray& bytes, Clock::time_p
         reply.m_nDelayMs = result.m_nDelayMs + faults.m_nDelayMs;
         reply.m_bSplit = faults.m_bSplit;
         reply.m_nSplitPauseMs = faults.m_nSplitPauseMs;
-        replies.push_back(reply);
+        if (ApplyRandomFault(reply, result.m_bBinary))
+            replies.push_back(reply);
     }
     return replies;
+}
+
+bool CSimBus::ApplyRandomFault(Reply& reply, bool bBinary)
+{
+    switch (m_plan.Next()) {
+    case CSimFaultPlan::Kind::None:
+        break;
+    case CSimFaultPlan::Kind::Drop:
+        return false;
+    case CSimFaultPlan::Kind::BadCheck: {
+        // The check byte of a measured value; of a text reply, its first byte.
+        const qsizetype nAt = bBinary ? 3 : 0;
+        reply.m_bytes[nAt] = static_cast<char>(reply.m_bytes[nAt] ^ 0x5A);
+        break;
+    }
+    case CSimFaultPlan::Kind::Split:
+        reply.m_nSplitAt = m_plan.SplitAt(reply.m_bytes.size());
+        reply.m_nSplitPauseMs = m_plan.SplitGapMs();
+        break;
+    case CSimFaultPlan::Kind::Delay:
+        reply.m_nDelayMs += m_options.m_nFaultDelayMs;
+        break;
+    case CSimFaultPlan::Kind::Noise:
+        reply.m_noise += m_plan.Noise();
+        break;
+    }
+    return true;
+}
+
+QList<QByteArray> CSimBus::Reply::Writes() const
+{
+    if (m_bSplit) {
+        QList<QByteArray> arrWrites;
+        for (char c : m_bytes)
+            arrWrites.append(QByteArray(1, c));
+        return arrWrites;
+    }
+    if (m_nSplitAt > 0 && m_nSplitAt < m_bytes.size())
+        return {m_bytes.left(m_nSplitAt), m_bytes.mid(m_nSplitAt)};
+    return {m_bytes};
 }
 
 double CSimBus::ReplyWaitMs(const Reply& reply) const
@@ -93,6 +135,42 @@ void CSimBus::PowerCycle()
     for (const auto& pModule : m_modules)
         pModule->PowerCycle();
     m_splitter.Clear();
+}
+
+void CSimBus::NewLine()
+{
+    std::lock_guard lock(m_mutex);
+    m_splitter.Clear();
+}
+
+QString CSimBus::FaultCountText() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_plan.CountText();
+}
+
+void CSimBus::SetHangups(int nMinS, int nMaxS)
+{
+    std::lock_guard lock(m_mutex);
+    m_plan.SetHangups(nMinS, nMaxS);
+}
+
+bool CSimBus::HasHangups() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_plan.HasHangups();
+}
+
+int CSimBus::NextUpS()
+{
+    std::lock_guard lock(m_mutex);
+    return m_plan.NextUpS();
+}
+
+int CSimBus::NextDownS()
+{
+    std::lock_guard lock(m_mutex);
+    return m_plan.NextDownS();
 }
 
 void CSimBus::SetFaults(const SimFaults& faults)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/SimFaultPlan.h"
 #include "sim/SimFrameSplitter.h"
 #include "sim/SimModule.h"
 #include "sim/SimOptions.h"
@@ -28,8 +29,12 @@ public:
         QByteArray m_bytes;        // the reply itself
         qsizetype m_nCommandBytes; // length of the frame it answers
         int m_nDelayMs = 0;        // extra hold-back: capture time plus the delay fault
-        bool m_bSplit = false;     // write one byte at a time
-        int m_nSplitPauseMs = 0;
+        bool m_bSplit = false;     // write one byte at a time ...
+        qsizetype m_nSplitAt = 0;  // ... or in two writes, cut here (0: one write)
+        int m_nSplitPauseMs = 0;   // the pause between the writes
+
+        // The reply's writes, in order, m_nSplitPauseMs apart.
+        QList<QByteArray> Writes() const;
     };
 
     explicit CSimBus(const SimOptions& options = SimOptions());
@@ -54,9 +59,19 @@ public:
     void ClearFrameLog();
 
     void PowerCycle();
+    // A new line after a hang-up: a frame cut off by it is forgotten.
+    void NewLine();
     void SetFaults(const SimFaults& faults);
     SimFaults Faults() const;
     SimOptions Options() const;
+
+    // The random faults of the options' fault rate: counts so far, and the
+    // hang-up schedule (see CSimFaultPlan).
+    QString FaultCountText() const;
+    void SetHangups(int nMinS, int nMaxS);
+    bool HasHangups() const;
+    int NextUpS();
+    int NextDownS();
 
     QList<int> Addresses() const;
     // A weight on the scale of the module at nAddress (raw counts); false when
@@ -71,6 +86,8 @@ public:
 
 private:
     CSimModule* FindLocked(int nAddress) const;
+    // The fault plan's draw for one reply; false: the reply is dropped.
+    bool ApplyRandomFault(Reply& reply, bool bBinary);
 
     mutable std::mutex m_mutex;
     SimOptions m_options;
@@ -79,5 +96,6 @@ private:
     Clock::time_point m_tStart;
     std::mt19937 m_rng;
     quint64 m_nReplyCount = 0;
+    CSimFaultPlan m_plan;
     QList<QByteArray> m_arrFrameLog;
 };

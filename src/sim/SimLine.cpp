@@ -128,14 +128,11 @@ void CSimLine::Answer(int fd, const CSimBus::Reply& reply, CSimBus::Clock::time_
         return;
     if (!reply.m_noise.isEmpty())
         WriteAll(fd, reply.m_noise);
-    if (!reply.m_bSplit) {
-        WriteAll(fd, reply.m_bytes);
-        return;
-    }
-    for (qsizetype i = 0; i < reply.m_bytes.size(); ++i) {
+    const QList<QByteArray> arrWrites = reply.Writes();
+    for (qsizetype i = 0; i < arrWrites.size(); ++i) {
         if (i > 0 && !WaitUntil(CSimBus::Clock::now() + milliseconds(reply.m_nSplitPauseMs)))
             return;
-        WriteAll(fd, reply.m_bytes.mid(i, 1));
+        WriteAll(fd, arrWrites[i]);
     }
 }
 

@@ -9,6 +9,8 @@
 #include <QList>
 #include <QPair>
 
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <poll.h>
@@ -37,12 +39,23 @@ void PrintHelp()
             "  --seed N            seed of the signal noise and random faults (default 1)\n"
             "  --raw ADDR=VALUE    a fixed raw signal for a module, without drift or noise\n"
             "                      (repeatable); more ADDR=VALUE lines on stdin change it\n"
+            "  --band RAW          raise each module's signal by its address x RAW counts,\n"
+            "                      so that every module answers in a range of its own\n"
+            "  --faults P          fault the fraction P (0..1) of the replies, each with one\n"
+            "                      of: drop, bad check byte, split in two writes, delay past\n"
+            "                      the time-out, noise before it (drawn from --seed)\n"
+            "  --fault-delay-ms MS how far that delay holds a reply back (default 150)\n"
+            "  --hangup-every A-B  hang the line up every A to B seconds, for 5 to 20 s;\n"
+            "                      then a new device appears behind --link (\"hang-up\" and\n"
+            "                      \"back DEVICE\" lines on the output say when)\n"
             "  --fault F           inject a fault (repeatable, or comma separated):\n") +
         SimFaults::Help() +
-        QStringLiteral("  --help              this text\n"
-                       "\n"
-                       "Signals: SIGINT or SIGTERM stop and remove the link; SIGUSR1 power-cycles\n"
-                       "every module (stored settings back, locked, gross mode).\n");
+        QStringLiteral(
+            "  --help              this text\n"
+            "\n"
+            "Signals: SIGINT or SIGTERM stop and remove the link; SIGUSR1 power-cycles\n"
+            "every module (stored settings back, locked, gross mode); SIGUSR2 prints the\n"
+            "fault counts, which are printed at the end too. --name=VALUE works as well.\n");
     std::fputs(strHelp.toLocal8Bit().constData(), stdout);
 }
 
@@ -116,6 +129,62 @@ void ReadRawLines(CSimBus& bus, int nStopFd)
     }
 }
 
+void PrintCounts(const CSimBus& bus)
+{
+    std::fprintf(stderr, "tolvex-sim: %s\n", bus.FaultCountText().toLocal8Bit().constData());
+}
+
+// The hang-up schedule: the line is up for a drawn time, then gone for one,
+// then a new pseudo-terminal appears behind the same link.
+class CHangupClock
+{
+public:
+    explicit CHangupClock(CSimBus& bus) : m_bus(bus)
+    {
+        m_bDue = bus.HasHangups();
+        if (m_bDue)
+            m_tNext = Clock::now() + std::chrono::seconds(bus.NextUpS());
+    }
+    bool Due() const { return m_bDue; }
+    time_t SecondsToNext() const
+    {
+        if (!m_bDue)
+            return 0;
+        const auto left = std::chrono::ceil<std::chrono::seconds>(m_tNext - Clock::now());
+        return std::max<time_t>(0, left.count());
+    }
+    // At the time set: hangs up or comes back, says so on stdout.
+    void Step(CPtySimulator& simulator, const QString& strLink)
+    {
+        if (!m_bDue || Clock::now() < m_tNext)
+            return;
+        if (simulator.IsRunning()) {
+            const int nDownS = m_bus.NextDownS();
+            simulator.Stop();
+            std::printf("hang-up for %d s\n", nDownS);
+            m_tNext = Clock::now() + std::chrono::seconds(nDownS);
+        } else {
+            m_bus.NewLine();
+            const QString strDevice = simulator.Start(strLink);
+            if (strDevice.isEmpty()) {
+                std::fprintf(stderr, "tolvex-sim: %s\n",
+                             simulator.ErrorText().toLocal8Bit().constData());
+                m_tNext = Clock::now() + std::chrono::seconds(1);
+                return;
+            }
+            std::printf("back %s\n", strDevice.toLocal8Bit().constData());
+            m_tNext = Clock::now() + std::chrono::seconds(m_bus.NextUpS());
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    CSimBus& m_bus;
+    bool m_bDue = false;
+    Clock::time_point m_tNext;
+};
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -129,6 +198,17 @@ int main(int argc, char* argv[])
     QString strTcpHost;
     int nTcpPort = -1;
     QList<QPair<int, qint32>> arrRaw;
+    // "--name=value" is "--name value".
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const qsizetype nEq = args[i].indexOf(QLatin1Char('='));
+        if (args[i].startsWith(QLatin1String("--")) && nEq > 2) {
+            args.insert(i + 1, args[i].mid(nEq + 1));
+            args[i].truncate(nEq);
+            ++i;
+        }
+    }
+    int nHangupMinS = 0;
+    int nHangupMaxS = 0;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& strArg = args[i];
         const bool bHasValue = i + 1 < args.size();
@@ -142,7 +222,9 @@ int main(int argc, char* argv[])
         }
         const bool bTakesValue = strArg == "--modules" || strArg == "--link" || strArg == "--tcp" ||
                                  strArg == "--baud" || strArg == "--turnaround-ms" ||
-                                 strArg == "--seed" || strArg == "--fault" || strArg == "--raw";
+                                 strArg == "--seed" || strArg == "--fault" || strArg == "--raw" ||
+                                 strArg == "--band" || strArg == "--faults" ||
+                                 strArg == "--fault-delay-ms" || strArg == "--hangup-every";
         if (!bTakesValue)
             return Fail(QStringLiteral("unknown argument \"%1\" (see --help)").arg(strArg));
         if (!bHasValue)
@@ -176,6 +258,28 @@ int main(int argc, char* argv[])
             options.m_nSeed = strValue.toUInt(&bOk);
             if (!bOk)
                 return Fail(QStringLiteral("bad seed \"%1\"").arg(strValue));
+        } else if (strArg == "--band") {
+            options.m_nAddressBand = strValue.toInt(&bOk);
+            if (!bOk || options.m_nAddressBand < 0 || options.m_nAddressBand > 2000000)
+                return Fail(QStringLiteral("bad band \"%1\" (0..2000000)").arg(strValue));
+        } else if (strArg == "--faults") {
+            options.m_dFaultRate = strValue.toDouble(&bOk);
+            if (!bOk || !(options.m_dFaultRate >= 0.0 && options.m_dFaultRate <= 1.0))
+                return Fail(QStringLiteral("bad fault fraction \"%1\" (0..1)").arg(strValue));
+        } else if (strArg == "--fault-delay-ms") {
+            options.m_nFaultDelayMs = strValue.toInt(&bOk);
+            if (!bOk || options.m_nFaultDelayMs < 0 || options.m_nFaultDelayMs > 60000)
+                return Fail(QStringLiteral("bad fault delay \"%1\"").arg(strValue));
+        } else if (strArg == "--hangup-every") {
+            const QStringList arrRange = strValue.split(QLatin1Char('-'));
+            bool bMaxOk = false;
+            if (arrRange.size() == 2) {
+                nHangupMinS = arrRange[0].toInt(&bOk);
+                nHangupMaxS = arrRange[1].toInt(&bMaxOk);
+            }
+            if (!bOk || !bMaxOk || nHangupMinS < 1 || nHangupMaxS < nHangupMinS)
+                return Fail(
+                    QStringLiteral("--hangup-every takes MIN-MAX seconds, such as 180-300"));
         } else if (strArg == "--raw") {
             int nAddress = 0;
             qint32 nRaw = 0;
@@ -198,13 +302,18 @@ int main(int argc, char* argv[])
     sigaddset(&blockedSignals, SIGINT);
     sigaddset(&blockedSignals, SIGTERM);
     sigaddset(&blockedSignals, SIGUSR1);
+    sigaddset(&blockedSignals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &blockedSignals, nullptr);
 
     if (nTcpPort >= 0 && !strLink.isEmpty())
         return Fail(QStringLiteral("--link is for the pseudo-terminal, not --tcp"));
+    if (nHangupMaxS > 0 && strLink.isEmpty())
+        return Fail(QStringLiteral("--hangup-every needs --link, where the device comes back"));
     CPtySimulator ptySimulator(options);
     CTcpSimulator tcpSimulator(options);
     CSimBus& bus = nTcpPort >= 0 ? tcpSimulator.Bus() : ptySimulator.Bus();
+    if (nHangupMaxS > 0)
+        bus.SetHangups(nHangupMinS, nHangupMaxS);
     for (const auto& [nAddress, nRaw] : arrRaw) {
         if (!bus.SetRaw(nAddress, nRaw))
             return Fail(QStringLiteral("--raw: no module at address %1").arg(nAddress));
@@ -226,12 +335,21 @@ int main(int argc, char* argv[])
         return Fail(QStringLiteral("cannot make a pipe"));
     std::thread rawReader(ReadRawLines, std::ref(bus), arrStopPipe[0]);
 
+    CHangupClock hangups(bus);
     for (;;) {
-        int nSignal = 0;
-        if (sigwait(&blockedSignals, &nSignal) != 0)
+        const timespec wait{hangups.SecondsToNext(), 0};
+        const int nSignal = sigtimedwait(&blockedSignals, nullptr, hangups.Due() ? &wait : nullptr);
+        if (nSignal < 0) {
+            if (errno == EAGAIN && hangups.Due())
+                hangups.Step(ptySimulator, strLink);
             continue;
+        }
         if (nSignal == SIGUSR1) {
             bus.PowerCycle();
+            continue;
+        }
+        if (nSignal == SIGUSR2) {
+            PrintCounts(bus);
             continue;
         }
         break;
@@ -245,5 +363,6 @@ int main(int argc, char* argv[])
     close(arrStopPipe[1]);
     ptySimulator.Stop();
     tcpSimulator.Stop();
+    PrintCounts(bus);
     return 0;
 }

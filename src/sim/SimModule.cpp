@@ -62,9 +62,11 @@ qint32 Clamp24(qint64 n)
 } // namespace
 
 CSimModule::CSimModule(int nAddress, const SimOptions& options)
-    : m_nAddress(nAddress), m_nZeroOffset(120000 + 3 * nAddress), m_dPhase(0.7 * nAddress),
-      m_nLoadSwing(options.m_nLoadSwing), m_dLoadPeriodS(options.m_dLoadPeriodS),
-      m_nNoise(options.m_nNoise), m_nCaptureDelayMs(options.m_nCaptureDelayMs),
+    : m_nAddress(nAddress),
+      m_nZeroOffset(120000 + 3 * nAddress + nAddress * options.m_nAddressBand),
+      m_dPhase(0.7 * nAddress), m_nLoadSwing(options.m_nLoadSwing),
+      m_dLoadPeriodS(options.m_dLoadPeriodS), m_nNoise(options.m_nNoise),
+      m_nCaptureDelayMs(options.m_nCaptureDelayMs),
       m_rng(options.m_nSeed ^ (static_cast<quint32>(nAddress) * 2654435761u))
 {
     m_params.m_strModel = Padded("TX-485D", kModelLen);

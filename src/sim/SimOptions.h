@@ -38,5 +38,14 @@ struct SimOptions
     // "LDW;" and "LWT;" answer after this delay with the value they captured.
     int m_nCaptureDelayMs = 50;
 
+    // Each module's signal sits this many raw counts per address above the
+    // others' (0: all alike), so that a value can tell which module gave it.
+    qint32 m_nAddressBand = 0;
+
+    // A random fault for this fraction of the replies (see CSimFaultPlan);
+    // its delay holds a reply back this much past its time.
+    double m_dFaultRate = 0.0;
+    int m_nFaultDelayMs = 150;
+
     SimFaults m_faults;
 };

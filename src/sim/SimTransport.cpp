@@ -48,14 +48,11 @@ void CSimTransport::Write(const QByteArray& bytes)
         CSimBus::Clock::time_point tWhen = std::max(tArrived + wait, m_tLineFree);
         if (!reply.m_noise.isEmpty())
             Deliver(reply.m_noise, tWhen);
-        if (!reply.m_bSplit) {
-            Deliver(reply.m_bytes, tWhen);
-        } else {
-            for (qsizetype i = 0; i < reply.m_bytes.size(); ++i) {
-                if (i > 0)
-                    tWhen += milliseconds(reply.m_nSplitPauseMs);
-                Deliver(reply.m_bytes.mid(i, 1), tWhen);
-            }
+        const QList<QByteArray> arrWrites = reply.Writes();
+        for (qsizetype i = 0; i < arrWrites.size(); ++i) {
+            if (i > 0)
+                tWhen += milliseconds(reply.m_nSplitPauseMs);
+            Deliver(arrWrites[i], tWhen);
         }
         m_tLineFree = tWhen;
     }

@@ -1,5 +1,6 @@
 #include "sim/PtySimulator.h"
 #include "sim/SimBus.h"
+#include "sim/SimFaultPlan.h"
 #include "sim/SimFrameSplitter.h"
 
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
-#include <random>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -100,28 +100,58 @@ private Q_SLOTS:
         QCOMPARE(frames[0].m_nAddress, 6);
     }
 
+    void frameSplitterBoundsANoiseStream_data()
+    {
+        QTest::addColumn<QByteArray>("opening");
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<qsizetype>("nBound");
+        // A quote that never closes, a command that never ends, and commands
+        // that keep coming without the frame ever ending on a boundary.
+        QTest::newRow("open quote")
+            << QByteArray("S01;\"") << QByteArray(64, 'x') << CSimFrameSplitter::kMaxCommandLen + 4;
+        QTest::newRow("endless command") << QByteArray("S01;SPW") << QByteArray(512, 'y')
+                                         << CSimFrameSplitter::kMaxCommandLen + 4;
+        QTest::newRow("endless frame")
+            << QByteArray("S01;") << QByteArray("AB;CD") << CSimFrameSplitter::kMaxPending;
+    }
+
     void frameSplitterBoundsANoiseStream()
     {
         using namespace std::chrono_literals;
+        QFETCH(QByteArray, opening);
+        QFETCH(QByteArray, block);
+        QFETCH(qsizetype, nBound);
         CSimFrameSplitter splitter;
         CSimFrameSplitter::Clock::time_point t{};
-        // A frame start whose quote never closes, then a steady stream with no
-        // pause long enough to drop the tail.
-        QVERIFY(splitter.Feed("S01;SPW\"", t).isEmpty());
-        std::mt19937 rng(7);
+        // A steady stream with no pause long enough to drop the tail.
+        QVERIFY(splitter.Feed(opening, t).isEmpty());
         qsizetype nMaxKept = 0;
-        for (int i = 0; i < 2000; ++i) {
-            QByteArray noise(512, 'x');
-            for (char& c : noise)
-                c = static_cast<char>('a' + rng() % 26);
-            splitter.Feed(noise, t += 1ms);
+        for (int i = 0; i < 20000; ++i) {
+            QVERIFY(splitter.Feed(block, t += 1ms).isEmpty());
             nMaxKept = qMax(nMaxKept, splitter.Pending().size());
         }
-        QVERIFY2(nMaxKept <= CSimFrameSplitter::kMaxPending, qPrintable(QString::number(nMaxKept)));
+        QVERIFY2(nMaxKept <= nBound, qPrintable(QString::number(nMaxKept)));
         // After the noise, a frame is a frame again.
         const auto frames = splitter.Feed("S01;MSV?;", t += 200ms);
         QCOMPARE(frames.size(), 1);
         QCOMPARE(frames[0].m_text, QByteArray("S01;MSV?;"));
+    }
+
+    void frameSplitterWaitsForAFrameStartCutBetweenBlocks()
+    {
+        using namespace std::chrono_literals;
+        CSimFrameSplitter splitter;
+        CSimFrameSplitter::Clock::time_point t{};
+        // "S0" at the end of a block may begin the next frame or belong to a command.
+        QVERIFY(splitter.Feed("S01;A;S0", t).isEmpty());
+        auto frames = splitter.Feed("2;B;", t += 1ms);
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames[0].m_text, QByteArray("S01;A;"));
+        QCOMPARE(frames[1].m_text, QByteArray("S02;B;"));
+        QVERIFY(splitter.Feed("S01;A;S", t += 1ms).isEmpty());
+        frames = splitter.Feed("X;", t += 1ms);
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].m_commands, (QList<QByteArray>{"A", "SX"}));
     }
 
     void onlyTheAddressedModuleAnswers()
@@ -270,6 +300,69 @@ private Q_SLOTS:
         QVERIFY(!faults.Apply("drop=x", strError));
         QVERIFY(!faults.Apply("melt", strError));
         QVERIFY(!strError.isEmpty());
+    }
+
+    void randomFaultPlanRepeatsItsSeed()
+    {
+        const auto draw = [](quint32 nSeed) {
+            CSimFaultPlan plan(0.01, nSeed);
+            plan.SetHangups(180, 300);
+            QList<int> arrDraws;
+            for (int i = 0; i < 20000; ++i) {
+                const CSimFaultPlan::Kind kind = plan.Next();
+                arrDraws << int(kind);
+                if (kind == CSimFaultPlan::Kind::Split)
+                    arrDraws << int(plan.SplitAt(6)) << plan.SplitGapMs();
+                if (kind == CSimFaultPlan::Kind::Noise)
+                    arrDraws << int(qChecksum(plan.Noise()));
+            }
+            for (int i = 0; i < 50; ++i) {
+                const int nUp = plan.NextUpS();
+                const int nDown = plan.NextDownS();
+                if (nUp < 180 || nUp > 300 || nDown < 5 || nDown > 20)
+                    return std::pair(QList<int>(), QString());
+                arrDraws << nUp << nDown;
+            }
+            return std::pair(arrDraws, plan.CountText());
+        };
+        const auto [arrFirst, strCounts] = draw(7);
+        QVERIFY2(!arrFirst.isEmpty(), "a hang-up outside its range");
+        QCOMPARE(draw(7).first, arrFirst);
+        QVERIFY(draw(8).first != arrFirst);
+
+        // About 1 % faulted, every kind among them.
+        const qsizetype nFaulted = 20000 - arrFirst.mid(0, 20000).count(0);
+        QVERIFY2(nFaulted > 100 && nFaulted < 400, qPrintable(strCounts));
+        for (int nKind = 1; nKind < CSimFaultPlan::kKinds; ++nKind)
+            QVERIFY2(arrFirst.contains(nKind), qPrintable(strCounts));
+        QVERIFY2(strCounts.endsWith("hang-ups 50"), qPrintable(strCounts));
+    }
+
+    void busFaultsEveryReplyAndKeepsBands()
+    {
+        SimOptions options = Quiet({1, 2});
+        options.m_nAddressBand = 400000;
+        options.m_dFaultRate = 1.0;
+        CSimBus bus(options);
+        int nDropped = 0;
+        int nFaulty = 0;
+        for (int i = 0; i < 200; ++i) {
+            const std::vector<CSimBus::Reply> replies = bus.Feed("S02;ADR?;");
+            nDropped += replies.empty();
+            for (const CSimBus::Reply& reply : replies) {
+                QCOMPARE(reply.Writes().join(), reply.m_bytes);
+                nFaulty += reply.m_bytes != "02\r\n" || !reply.m_noise.isEmpty() ||
+                           reply.Writes().size() == 2 || reply.m_nDelayMs > 0;
+            }
+        }
+        QVERIFY(nDropped > 0);
+        QCOMPARE(nDropped + nFaulty, 200);
+
+        CSimBus quiet(Quiet({1, 2}));
+        options.m_dFaultRate = 0.0;
+        CSimBus banded(options);
+        QCOMPARE(Decode(banded.Process("S02;MSV?;")) - Decode(banded.Process("S01;MSV?;")),
+                 Decode(quiet.Process("S02;MSV?;")) - Decode(quiet.Process("S01;MSV?;")) + 5000);
     }
 
     void ptyServesAndVanishes()
