@@ -1,11 +1,13 @@
 # Set-up, build and test on a fresh Debian 12 machine (as root or with sudo).
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-declarative-dev \
             qt6-translations-l10n libgl-dev fonts-noto-cjk clang-format \
-            pkgconf libmosquitto-dev mosquitto mosquitto-clients openssl
+            pkgconf libmosquitto-dev mosquitto mosquitto-clients openssl \
+            clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build build-asan build-tsan demo test test-asan test-tsan format format-check bench soak soak-long clean
+.PHONY: deps build build-asan build-tsan build-fuzz demo test test-asan test-tsan fuzz-smoke fuzz fuzz-long \
+        format format-check bench soak soak-long clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -42,6 +44,22 @@ test-tsan: build-tsan
 	TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
+build-fuzz: deps
+	cmake --preset fuzz
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+
+# libFuzzer over the parsers (tests/fuzz): a fixed count and seed per target
+# (CI), FUZZ_SECONDS per target on two workers, or 10^7 runs per target.
+FUZZ_SECONDS ?= 60
+fuzz-smoke: build-fuzz
+	tests/fuzz/run-fuzzers.sh smoke
+
+fuzz: build-fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) tests/fuzz/run-fuzzers.sh time
+
+fuzz-long: build-fuzz
+	tests/fuzz/run-fuzzers.sh long
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
@@ -76,4 +94,4 @@ soak-long: build
 	  --seconds $(SOAK_LONG_SECONDS) --realtime-every 300
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

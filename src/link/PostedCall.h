@@ -20,9 +20,10 @@
 // ours while it posts, and the call takes it before it touches anything: what
 // the poster wrote before and while posting is seen to happen before the
 // call, and a race with anything the poster does afterwards is still reported
-// (unless the same thread posts again before the call runs). The mutex is one
-// for all calls: the call must find it without reading its own captures,
-// which Qt wrote under its own lock.
+// (unless the same thread posts again before the call runs). A call that Qt
+// drops undelivered takes the mutex before its captures are destroyed. The
+// mutex is one for all calls: the call must find it without reading its own
+// captures, which Qt wrote under its own lock.
 class CPostedCall
 {
 public:
@@ -31,15 +32,8 @@ public:
     {
 #if defined(__SANITIZE_THREAD__)
         std::lock_guard posting(HandOver());
-        QMetaObject::invokeMethod(
-            pContext,
-            [fn = std::forward<Fn>(fn)]() mutable {
-                {
-                    std::lock_guard posted(HandOver());
-                }
-                fn();
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(pContext, CHandedOver<std::decay_t<Fn>>(std::forward<Fn>(fn)),
+                                  Qt::QueuedConnection);
 #else
         QMetaObject::invokeMethod(pContext, std::forward<Fn>(fn), Qt::QueuedConnection);
 #endif
@@ -85,10 +79,38 @@ public:
 
 private:
 #if defined(__SANITIZE_THREAD__)
-    static std::mutex& HandOver()
+    // Recursive: the poster still holds it when Qt drops the moved-from copy.
+    static std::recursive_mutex& HandOver()
     {
-        static std::mutex s_mutex;
+        static std::recursive_mutex s_mutex;
         return s_mutex;
     }
+
+    // The posted call, which takes the mutex both before it runs and before
+    // its captures go; a call Qt drops undelivered (its receiver went first)
+    // is destroyed on the receiver's thread without ever running.
+    template <typename Fn> class CHandedOver
+    {
+    public:
+        explicit CHandedOver(Fn&& fn) : m_fn(std::move(fn)) {}
+        explicit CHandedOver(const Fn& fn) : m_fn(fn) {}
+        CHandedOver(CHandedOver&&) = default;
+        CHandedOver(const CHandedOver&) = delete;
+        CHandedOver& operator=(const CHandedOver&) = delete;
+        CHandedOver& operator=(CHandedOver&&) = delete;
+        // The captures go after the body, seen to follow the poster's writes.
+        ~CHandedOver() { Synchronise(); }
+
+        void operator()()
+        {
+            Synchronise();
+            m_fn();
+        }
+
+    private:
+        static void Synchronise() { std::lock_guard posted(HandOver()); }
+
+        Fn m_fn;
+    };
 #endif
 };

@@ -1,8 +1,13 @@
 #include "TestFiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QByteArray ReadFile(const QString& strPath)
 {
@@ -33,4 +38,74 @@ CFileSizeLimit::~CFileSizeLimit()
 {
     if (m_bSet)
         ::setrlimit(RLIMIT_FSIZE, &m_old);
+}
+
+QList<BadFileKind> BadFileKinds()
+{
+    return {{BadFile::Truncated, "truncated"},
+            {BadFile::Sparse2GiB, "sparse 2 GiB"},
+            {BadFile::Random, "random bytes"},
+            {BadFile::Fifo, "FIFO"},
+            {BadFile::Folder, "folder"},
+            {BadFile::SymlinkLoop, "symlink loop"},
+            {BadFile::EndlessDevice, "endless device"}};
+}
+
+bool MakeBadFile(BadFile kind, const QString& strPath, const QByteArray& good)
+{
+    const QByteArray path = QFile::encodeName(strPath);
+    switch (kind) {
+    case BadFile::Truncated:
+        return WriteFile(strPath, good.left(good.size() / 2));
+    case BadFile::Sparse2GiB: {
+        const int nFd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const bool bMade = nFd >= 0 && ::ftruncate(nFd, off_t(2) << 30) == 0;
+        if (nFd >= 0)
+            ::close(nFd);
+        return bMade;
+    }
+    case BadFile::Random: {
+        QByteArray bytes(64 * 1024, '\0');
+        QRandomGenerator generator(20);
+        for (char& c : bytes)
+            c = char(generator.bounded(256));
+        return WriteFile(strPath, bytes);
+    }
+    case BadFile::Fifo:
+        return ::mkfifo(path.constData(), 0600) == 0;
+    case BadFile::Folder:
+        return QDir().mkdir(strPath);
+    case BadFile::SymlinkLoop:
+        return ::symlink(path.constData(), path.constData()) == 0;
+    case BadFile::EndlessDevice:
+        return ::symlink("/dev/zero", path.constData()) == 0;
+    }
+    return false;
+}
+
+CAllocationLimit::CAllocationLimit(qint64 nBytes)
+{
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // VmSize in /proc/self/status: the address space in use, in KiB.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly) || ::getrlimit(RLIMIT_AS, &m_old) != 0)
+        return;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (!line.startsWith("VmSize:"))
+            continue;
+        const qint64 nKiB = line.mid(7).trimmed().split(' ').value(0).toLongLong();
+        rlimit limit = m_old;
+        limit.rlim_cur = rlim_t(nKiB * 1024 + nBytes);
+        m_bSet = nKiB > 0 && ::setrlimit(RLIMIT_AS, &limit) == 0;
+        return;
+    }
+#else
+    Q_UNUSED(nBytes);
+#endif
+}
+
+CAllocationLimit::~CAllocationLimit()
+{
+    if (m_bSet)
+        ::setrlimit(RLIMIT_AS, &m_old);
 }

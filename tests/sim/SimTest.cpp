@@ -12,7 +12,6 @@
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
-#include <random>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -101,28 +100,58 @@ private Q_SLOTS:
         QCOMPARE(frames[0].m_nAddress, 6);
     }
 
+    void frameSplitterBoundsANoiseStream_data()
+    {
+        QTest::addColumn<QByteArray>("opening");
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<qsizetype>("nBound");
+        // A quote that never closes, a command that never ends, and commands
+        // that keep coming without the frame ever ending on a boundary.
+        QTest::newRow("open quote")
+            << QByteArray("S01;\"") << QByteArray(64, 'x') << CSimFrameSplitter::kMaxCommandLen + 4;
+        QTest::newRow("endless command") << QByteArray("S01;SPW") << QByteArray(512, 'y')
+                                         << CSimFrameSplitter::kMaxCommandLen + 4;
+        QTest::newRow("endless frame")
+            << QByteArray("S01;") << QByteArray("AB;CD") << CSimFrameSplitter::kMaxPending;
+    }
+
     void frameSplitterBoundsANoiseStream()
     {
         using namespace std::chrono_literals;
+        QFETCH(QByteArray, opening);
+        QFETCH(QByteArray, block);
+        QFETCH(qsizetype, nBound);
         CSimFrameSplitter splitter;
         CSimFrameSplitter::Clock::time_point t{};
-        // A frame start whose quote never closes, then a steady stream with no
-        // pause long enough to drop the tail.
-        QVERIFY(splitter.Feed("S01;SPW\"", t).isEmpty());
-        std::mt19937 rng(7);
+        // A steady stream with no pause long enough to drop the tail.
+        QVERIFY(splitter.Feed(opening, t).isEmpty());
         qsizetype nMaxKept = 0;
-        for (int i = 0; i < 2000; ++i) {
-            QByteArray noise(512, 'x');
-            for (char& c : noise)
-                c = static_cast<char>('a' + rng() % 26);
-            splitter.Feed(noise, t += 1ms);
+        for (int i = 0; i < 20000; ++i) {
+            QVERIFY(splitter.Feed(block, t += 1ms).isEmpty());
             nMaxKept = qMax(nMaxKept, splitter.Pending().size());
         }
-        QVERIFY2(nMaxKept <= CSimFrameSplitter::kMaxPending, qPrintable(QString::number(nMaxKept)));
+        QVERIFY2(nMaxKept <= nBound, qPrintable(QString::number(nMaxKept)));
         // After the noise, a frame is a frame again.
         const auto frames = splitter.Feed("S01;MSV?;", t += 200ms);
         QCOMPARE(frames.size(), 1);
         QCOMPARE(frames[0].m_text, QByteArray("S01;MSV?;"));
+    }
+
+    void frameSplitterWaitsForAFrameStartCutBetweenBlocks()
+    {
+        using namespace std::chrono_literals;
+        CSimFrameSplitter splitter;
+        CSimFrameSplitter::Clock::time_point t{};
+        // "S0" at the end of a block may begin the next frame or belong to a command.
+        QVERIFY(splitter.Feed("S01;A;S0", t).isEmpty());
+        auto frames = splitter.Feed("2;B;", t += 1ms);
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames[0].m_text, QByteArray("S01;A;"));
+        QCOMPARE(frames[1].m_text, QByteArray("S02;B;"));
+        QVERIFY(splitter.Feed("S01;A;S", t += 1ms).isEmpty());
+        frames = splitter.Feed("X;", t += 1ms);
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames[0].m_commands, (QList<QByteArray>{"A", "SX"}));
     }
 
     void onlyTheAddressedModuleAnswers()

@@ -1,0 +1,151 @@
+// Writes seed inputs for the fuzz targets from real traffic: the frames the
+// tool's command builder makes, the simulator's replies to them, and the
+// files the tool's own writers produce, each in its target's input layout.
+// The corpus under tests/fuzz/corpus is these seeds after a libFuzzer merge.
+//   fuzz_seed_writer OUTDIR
+#include "module/GbkCodec.h"
+#include "module/ModuleCommand.h"
+#include "module/ParameterTable.h"
+#include "params/ParamFile.h"
+#include "sim/SimBus.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+
+namespace {
+
+QString g_strOut;
+
+void Write(const QString& strTarget, const QByteArray& bytes)
+{
+    static int s_nCount = 0;
+    QDir().mkpath(g_strOut + '/' + strTarget);
+    QFile file(
+        QString("%1/%2/seed-%3").arg(g_strOut, strTarget).arg(++s_nCount, 4, 10, QChar('0')));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+        std::exit(1);
+    }
+}
+
+// The frames of a parameter read, a save and the other actions, to one address.
+QList<QByteArray> ToolFrames(int nAddress)
+{
+    QList<QByteArray> frames = {
+        CModuleCommand::BinaryOutput(nAddress, 500).m_text,
+        CModuleCommand::Unlock(nAddress, 500).m_text,
+        CModuleCommand::ChecksumOn(nAddress, 500).m_text,
+        CModuleCommand::MeasuredValue(nAddress).m_text,
+        CModuleCommand::AddressQuery(nAddress).m_text,
+        CModuleCommand::RawAddressQuery(nAddress),
+        CModuleCommand::Gain(nAddress, 2).m_text,
+        CModuleCommand::WriteIdentification(nAddress, "LC-500", "V2").m_text,
+        CModuleCommand::LinearPoint(nAddress, 1, 5000).m_text,
+        CModuleCommand::Tare(nAddress).m_text,
+        CModuleCommand::SelectNet(nAddress, true).m_text,
+        CModuleCommand::CaptureZero(nAddress).m_text,
+        CModuleCommand::Store(nAddress, 1500).m_text};
+    for (const CParameterTable::Parameter& parameter : CParameterTable::Parameters())
+        frames.append(CModuleCommand::Query(nAddress, parameter.m_pszMnemonic).m_text);
+    for (const QByteArray& step : CParameterTable::SaveSteps())
+        frames.append(CModuleCommand::Frame(nAddress, step));
+    return frames;
+}
+
+// Frames as blocks at time points: a delay byte, a length byte, the bytes.
+QByteArray Blocks(const QList<QByteArray>& frames, int nCut)
+{
+    QByteArray input;
+    for (const QByteArray& frame : frames) {
+        for (qsizetype i = 0; i < frame.size(); i += nCut) {
+            const QByteArray block = frame.mid(i, nCut);
+            input += char(i == 0 ? 20 : 1);
+            input += char(block.size());
+            input += block;
+        }
+    }
+    return input;
+}
+
+// One exchange for the reply collector: start with the reply length, the
+// reply in two blocks, then ticks.
+QByteArray Exchange(int nReplyLen, const QByteArray& reply)
+{
+    QByteArray input;
+    input += char(0);
+    input += char(1);
+    input += char(nReplyLen);
+    for (const QByteArray& block : {reply.left(reply.size() / 2), reply.mid(reply.size() / 2)}) {
+        input += char(1);
+        input += char(1);
+        input += char(block.size());
+        input += block;
+        input += char(0);
+    }
+    return input + QByteArray(3, char(3));
+}
+
+void WriteParamFile(const ModuleParamRecord& record, const PageDisplayState& state)
+{
+    static int s_nCount = 0;
+    QDir().mkpath(g_strOut + "/stp_file");
+    QString strError;
+    if (!CParamFile::Export(QString("%1/stp_file/export-%2.stp").arg(g_strOut).arg(++s_nCount),
+                            record, state, strError)) {
+        std::fprintf(stderr, "%s\n", qPrintable(strError));
+        std::exit(1);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seed_writer OUTDIR\n");
+        return 2;
+    }
+    g_strOut = QString::fromLocal8Bit(argv[1]);
+
+    const QList<QByteArray> frames = ToolFrames(1) + ToolFrames(17);
+    for (int nCut : {3, 7, 64})
+        Write("sim_frames", Blocks(frames, nCut));
+
+    SimOptions options;
+    options.m_nCaptureDelayMs = 0;
+    CSimBus bus(options);
+    for (const QByteArray& frame : frames) {
+        const QByteArray reply = bus.Process(frame);
+        Write("hex_text", frame.toHex(' ') + ' ' + reply.toHex(' ').toUpper());
+        // Address, a measured value of three bytes, the check byte flag, the reply.
+        Write("module_reply", QByteArray::fromHex("06") + frame.mid(1, 3) + char(1) + reply);
+        const int nReplyLen =
+            frame.contains('?') ? CModuleCommand::QueryReplyLength(frame.mid(4, 3).constData()) : 3;
+        Write("reply_collector", Exchange(nReplyLen, reply) + Exchange(3, "0\r\n"));
+    }
+
+    // Text the terminal receives: module replies and GBK text, in blocks of 5
+    // bytes (a cut inside a character) or as one.
+    const QByteArray gbk = CGbkCodec::Encode(QStringLiteral(
+        "参数设置和标定\r\n多路数据显示\r实时曲线\n历史曲线 串口调试 远程监控 传感器型号\r\n"));
+    for (const QByteArray& text : {gbk, bus.Process("S01;IDN?;") + gbk + bus.Process("S03;ADR?;")})
+        for (const QByteArray& cuts : {QByteArray(), QByteArray(8, char(5))})
+            Write("gbk_stream", char(1) + (char(cuts.size()) + cuts) + text);
+
+    ModuleParamRecord record;
+    PageDisplayState state;
+    WriteParamFile(record, state);
+    record.m_strIdentification = bus.Process("S01;IDN?;").trimmed();
+    record.m_nFmd = 3;
+    record.m_nGan = 2;
+    state.m_nSelectedAddress = 1;
+    state.m_nUnit = 2;
+    state.m_nDecimals = 3;
+    state.m_nDivision = 1;
+    WriteParamFile(record, state);
+    return 0;
+}

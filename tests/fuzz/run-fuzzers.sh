@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Runs every fuzz target of build-fuzz/ from its committed corpus and
+# regressions. New inputs go to a work folder, never into the corpus.
+#   smoke  a fixed number of runs with a fixed seed per target (repeatable)
+#   time   FUZZ_SECONDS per target (default 60), two workers
+#   long   10^7 executions per target
+# Prints per target: executions, exec/s, features, corpus kept, commit.
+set -euo pipefail
+mode=${1:?smoke, time or long}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+out=$root/build-fuzz
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+commit=$(git -C "$root" rev-parse --short HEAD)
+flags=(-timeout=10 -malloc_limit_mb=256 -rss_limit_mb=2048 -print_final_stats=1)
+
+# Runs per target for the smoke test: a few seconds each on one core.
+smoke_runs() {
+    case $1 in
+        vbs_script) echo 3000 ;;
+        *) echo 30000 ;;
+    esac
+}
+
+status=0
+printf '%-16s %12s %8s %8s %14s %s\n' target executions exec/s features corpus commit
+for exe in "$out"/bin/fuzz_*; do
+    target=${exe##*/fuzz_}
+    seeds=("$root/tests/fuzz/corpus/$target")
+    [ -d "$root/tests/fuzz/regressions/$target" ] && seeds+=("$root/tests/fuzz/regressions/$target")
+    logs=$out/logs/$target
+    rm -rf "$logs" && mkdir -p "$logs" "$out/artifacts/$target"
+    case $mode in
+        smoke)
+            work=$out/smoke/$target
+            rm -rf "$work" && mkdir -p "$work"
+            run=(-runs="$(smoke_runs "$target")" -seed=1) ;;
+        time)
+            work=$out/work/$target
+            mkdir -p "$work"
+            run=(-max_total_time="${FUZZ_SECONDS:-60}" -workers=2 -jobs=2) ;;
+        long)
+            work=$out/work/$target
+            mkdir -p "$work"
+            run=(-runs=10000000) ;;
+        *) echo "unknown mode $mode" >&2; exit 2 ;;
+    esac
+    if ! (cd "$logs" && "$exe" "${flags[@]}" "${run[@]}" -artifact_prefix="$out/artifacts/$target/" \
+            "$work" "${seeds[@]}" > fuzz.log 2>&1); then
+        status=1
+    fi
+    cat "$logs"/*.log > "$logs/all.txt"
+    if grep -qE '^==[0-9]+==ERROR|^SUMMARY|property failed|Test unit written' "$logs/all.txt"; then
+        status=1
+        echo "$target: failed, see $logs" >&2
+    fi
+    awk -v t="$target" -v c="$commit" -v k="$(ls "$work" | wc -l)/$(du -sk "$work" | cut -f1)K" '
+        /stat::number_of_executed_units/ { runs += $2 }
+        /stat::average_exec_per_sec/ { rate += $2 }
+        / ft: / { for (i = 1; i < NF; ++i) if ($i == "ft:" && $(i + 1) > ft) ft = $(i + 1) }
+        END { printf "%-16s %12d %8d %8d %14s %s\n", t, runs, rate, ft, k, c }' "$logs/all.txt"
+done
+exit $status
