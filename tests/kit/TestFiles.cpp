@@ -4,8 +4,12 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,4 +112,44 @@ CAllocationLimit::~CAllocationLimit()
 {
     if (m_bSet)
         ::setrlimit(RLIMIT_AS, &m_old);
+}
+
+CUnwritableFolder::CUnwritableFolder(const QString& strPath) : m_path(QFile::encodeName(strPath))
+{
+    const auto failed = [this](const char* pszStep) {
+        m_strWhy = QStringLiteral("root ignores folder modes, and %1 failed: %2")
+                       .arg(QLatin1String(pszStep), QString::fromLocal8Bit(std::strerror(errno)));
+    };
+    if (::geteuid() != 0) {
+        if (::chmod(m_path.constData(), 0555) == 0)
+            m_nError = EACCES;
+        else
+            m_strWhy = QString::fromLocal8Bit(std::strerror(errno));
+        return;
+    }
+    const char* pszPath = m_path.constData();
+    const char* pszFailed = nullptr;
+    if (::unshare(CLONE_NEWNS) != 0)
+        pszFailed = "a mount namespace of our own";
+    else if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        pszFailed = "making our mounts private";
+    else if (::mount(pszPath, pszPath, nullptr, MS_BIND, nullptr) != 0)
+        pszFailed = "a bind mount";
+    else {
+        m_bMounted = true;
+        if (::mount(nullptr, pszPath, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            pszFailed = "a read-only remount";
+    }
+    if (pszFailed)
+        failed(pszFailed);
+    else
+        m_nError = EROFS;
+}
+
+CUnwritableFolder::~CUnwritableFolder()
+{
+    if (m_bMounted)
+        ::umount2(m_path.constData(), MNT_DETACH);
+    else if (m_nError == EACCES)
+        ::chmod(m_path.constData(), 0755);
 }

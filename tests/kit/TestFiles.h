@@ -76,3 +76,28 @@ private:
     rlimit m_old{};
     bool m_bSet = false;
 };
+
+// Makes a folder unwritable for one scope, for root too: mode 0555 for a
+// user; for root, whom modes do not stop, a read-only bind mount in this
+// process's own mount namespace. Error() is what a write there meets (EACCES
+// or EROFS). IsSet() is false, with the reason in Why(), when neither can be
+// had (root without the right to mount, or a process with threads already).
+class CUnwritableFolder
+{
+public:
+    explicit CUnwritableFolder(const QString& strPath);
+    ~CUnwritableFolder();
+
+    CUnwritableFolder(const CUnwritableFolder&) = delete;
+    CUnwritableFolder& operator=(const CUnwritableFolder&) = delete;
+
+    bool IsSet() const { return m_nError != 0; }
+    int Error() const { return m_nError; }
+    QString Why() const { return m_strWhy; }
+
+private:
+    QByteArray m_path;
+    int m_nError = 0;
+    bool m_bMounted = false;
+    QString m_strWhy;
+};
