@@ -44,7 +44,7 @@ void PrintHelp()
             "  --faults P          fault the fraction P (0..1) of the replies, each with one\n"
             "                      of: drop, bad check byte, split in two writes, delay past\n"
             "                      the time-out, noise before it (drawn from --seed)\n"
-            "  --fault-delay-ms MS how far that delay holds a reply back (default 150)\n"
+            "  --fault-delay-ms MS how far that delay holds a reply back (default 110)\n"
             "  --hangup-every A-B  hang the line up every A to B seconds, for 5 to 20 s;\n"
             "                      then a new device appears behind --link (\"hang-up\" and\n"
             "                      \"back DEVICE\" lines on the output say when)\n"
