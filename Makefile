@@ -7,7 +7,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 
 .PHONY: deps build build-asan build-tsan build-fuzz demo test test-asan test-tsan fuzz-smoke fuzz fuzz-long \
-        format format-check bench clean
+        format format-check bench soak soak-long clean
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -78,6 +78,20 @@ bench: build
 	./build/bin/bench_curves history && \
 	./build/bin/bench_terminal 600 && \
 	./build/bin/bench_mqtt 50
+
+# Soaks under faults (options: bench/SoakBench.cpp); the
+# durations are parameters, SOAK_SECONDS=60 gives a quick round.
+SOAK_SECONDS ?= 300
+SOAK_LONG_SECONDS ?= 3600
+soak: build
+	export QT_QPA_PLATFORM=offscreen; status=0; \
+	for n in 8 16 32; do \
+	  ./build/bin/bench_soak --modules $$n --seconds $(SOAK_SECONDS) || status=1; \
+	done; exit $$status
+
+soak-long: build
+	QT_QPA_PLATFORM=offscreen ./build/bin/bench_soak --modules 32 \
+	  --seconds $(SOAK_LONG_SECONDS) --realtime-every 300
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

@@ -15,6 +15,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTabBar>
 #include <QTimer>
 #include <QTranslator>
@@ -119,6 +120,14 @@ bool CTolvexApp::InitInstance(QString& strError)
                      &CMainFrame::SetMenuBackground);
     m_pFrame->OnNewDocument();
     m_pFrame->showMaximized();
+    if (const QString strSetAside = m_pSession->SettingsStore().SetAsideMessage();
+        !strSetAside.isEmpty()) {
+        // Not waited for: the tool starts on the defaults either way.
+        auto* pBox = new QMessageBox(QMessageBox::Warning, QCoreApplication::applicationName(),
+                                     strSetAside, QMessageBox::Ok, m_pFrame.get());
+        pBox->setAttribute(Qt::WA_DeleteOnClose);
+        pBox->open();
+    }
 
     if (CPtySimulator* pSimulator = Simulator()) {
         QStringList arrAddresses;

@@ -1,8 +1,7 @@
 #include "cli/MqttCliOptions.h"
 
 #include "cli/CliOptions.h"
-
-#include <QFile>
+#include "recording/BoundedRead.h"
 
 #include <map>
 
@@ -78,12 +77,17 @@ bool TakeMqttOptions(QStringList& arrArgs, std::optional<MqttSettings>& settings
         return false;
     }
     if (const QString strFile = value("--mqtt-password-file"); !strFile.isEmpty()) {
-        QFile file(strFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            strError = QStringLiteral("cannot read %1: %2").arg(strFile, file.errorString());
+        // The first line is the password; what follows it is not read.
+        constexpr qint64 kMaxBytes = 64 * 1024;
+        QByteArray bytes;
+        if (const int nError =
+                CBoundedRead::Read(strFile, kMaxBytes, CBoundedRead::Longer::Cut, bytes);
+            nError != 0) {
+            strError = QStringLiteral("cannot read %1: %2")
+                           .arg(strFile, CBoundedRead::ErrorText(nError, kMaxBytes));
             return false;
         }
-        s.m_strPassword = QString::fromUtf8(file.readLine()).trimmed();
+        s.m_strPassword = QString::fromUtf8(bytes.left(bytes.indexOf('\n'))).trimmed();
     }
     if ((!s.m_strCertFile.isEmpty() || !s.m_strKeyFile.isEmpty()) && !s.m_bTls) {
         strError = QStringLiteral("--tls-cert and --tls-key need --tls-ca");

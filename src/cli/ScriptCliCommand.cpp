@@ -3,12 +3,12 @@
 #include "cli/CliCommands.h"
 #include "cli/CliOptions.h"
 #include "link/BusLink.h"
+#include "recording/BoundedRead.h"
 #include "terminal/ScriptRun.h"
 #include "terminal/TerminalPort.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QThread>
@@ -18,6 +18,9 @@
 #include <mutex>
 
 namespace {
+
+// A longer script file, or anything but a regular file, is refused unread.
+constexpr qint64 kMaxScriptBytes = 4 * 1024 * 1024;
 
 // How often the stop word, which a signal handler sets, is looked at.
 constexpr int kStopCheckMs = 20;
@@ -84,13 +87,15 @@ int CScriptCliCommand::Run(const QStringList& arrArgs)
     else if (strLanguage.compare(QLatin1String("js"), Qt::CaseInsensitive) != 0)
         return Usage(QStringLiteral("the language is vbs or js (--lang, or a .vbs or .js file)"));
 
-    QFile file(strFile);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_err << "tolvex-cli: " << strFile << ": " << file.errorString() << "\n";
+    QByteArray script;
+    if (const int nError =
+            CBoundedRead::Read(strFile, kMaxScriptBytes, CBoundedRead::Longer::Refuse, script);
+        nError != 0) {
+        m_err << "tolvex-cli: " << strFile << ": "
+              << CBoundedRead::ErrorText(nError, kMaxScriptBytes) << "\n";
         return CCliCommands::kUsageError;
     }
-    const QString strText = CScriptRun::DecodeScriptFile(file.readAll());
-    file.close();
+    const QString strText = CScriptRun::DecodeScriptFile(script);
 
     // Raw traffic: what arrives goes to us as it would to the terminal page.
     CBlockPrinter printer;

@@ -25,18 +25,26 @@ void OnInterrupt(int)
 // Publishing never stops a command: the state changes go to stderr, one line each.
 void StartPublishing(CRemoteMonitor& remote, const MqttSettings& settings)
 {
-    auto pLast = std::make_shared<CMqttPublisher::State>(CMqttPublisher::State::Connecting);
-    remote.SetStateListener([pLast](const CMqttPublisher::Status& status) {
-        if (status.m_state == *pLast)
+    struct Told
+    {
+        CMqttPublisher::State m_state = CMqttPublisher::State::Connecting;
+        bool m_bConnected = false;
+    };
+    auto pTold = std::make_shared<Told>();
+    remote.SetStateListener([pTold](const CMqttPublisher::Status& status) {
+        if (status.m_state == pTold->m_state)
             return;
-        *pLast = status.m_state;
+        pTold->m_state = status.m_state;
         const QByteArray reason = status.m_strErrorEnglish.toUtf8();
         switch (status.m_state) {
         case CMqttPublisher::State::Connected:
+            pTold->m_bConnected = true;
             std::fprintf(stderr, "mqtt: connected\n");
             break;
         case CMqttPublisher::State::Reconnecting:
-            std::fprintf(stderr, "mqtt: connection lost: %s; retrying\n", reason.constData());
+            std::fprintf(stderr, "mqtt: %s: %s; retrying\n",
+                         pTold->m_bConnected ? "connection lost" : "cannot connect",
+                         reason.constData());
             break;
         case CMqttPublisher::State::Refused:
             std::fprintf(stderr, "mqtt: refused: %s\n", reason.constData());
@@ -83,6 +91,9 @@ int main(int argc, char** argv)
         QLoggingCategory::setFilterRules(QStringLiteral("tolvex.link.debug=true"));
 
     CSession session;
+    if (const QString strSetAside = session.SettingsStore().SetAsideMessage();
+        !strSetAside.isEmpty())
+        err << "tolvex-cli: " << strSetAside << "\n";
     ComSettings& settings = session.PortSettings(); // 19200, E, 8, 1 unless stored or given
     if (options.m_source == CliOptions::PortSource::Stored) {
         // The bus settings the main window stored, read without writing anything back.

@@ -38,6 +38,8 @@ CModuleReply::ValueReply CModuleReply::CheckMeasuredValue(const QByteArray& repl
 {
     if (reply.size() < 6)
         return ValueReply::TooShort;
+    if (reply.size() > 6)
+        return ValueReply::TooLong;
     const auto b0 = static_cast<quint8>(reply[0]);
     const auto b1 = static_cast<quint8>(reply[1]);
     const auto b2 = static_cast<quint8>(reply[2]);

@@ -21,15 +21,19 @@ public:
     static bool IsAcknowledged(const QByteArray& reply);
     // "?\r\n": the module does not know the query (ZTS on older modules).
     static bool IsUnsupported(const QByteArray& reply);
-    // The binary measured value of output format 8: at least six bytes, a
-    // 24-bit big-endian two's complement value in bytes 0..2, byte 3 their XOR
-    // (looked at only with bChecksum), bytes 4 and 5 not looked at.
+    // The binary measured value of output format 8: six bytes, a 24-bit
+    // big-endian two's complement value in bytes 0..2, byte 3 their XOR
+    // (looked at only with bChecksum), bytes 4 and 5 not looked at. A longer
+    // reply is refused: junk on the line came with it, and which six bytes are
+    // the module's cannot be told (without a check byte, noise before a reply
+    // would be taken as a value).
     static bool DecodeMeasuredValue(const QByteArray& reply, bool bChecksum, qint32& nValue);
     // The same, telling a wrong check byte apart from a reply too short to hold a value.
     enum class ValueReply
     {
         Decoded,
         TooShort,
+        TooLong,
         BadCheckByte,
     };
     static ValueReply CheckMeasuredValue(const QByteArray& reply, bool bChecksum, qint32& nValue);

@@ -1,6 +1,7 @@
 #include "params/ParamFile.h"
 
-#include <QFile>
+#include "recording/BoundedRead.h"
+
 #include <QSaveFile>
 
 #include <cerrno>
@@ -38,15 +39,12 @@ bool CParamFile::Import(const QString& strPath, ModuleParamRecord& record, PageD
     if (!pRefusal)
         pRefusal = &refusal;
     *pRefusal = Refusal::Unreadable;
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        strError = file.errorString();
-        return false;
-    }
-    // One byte more than a file holds tells a long file from a whole one.
-    const QByteArray bytes = file.read(kSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        strError = file.errorString();
+    // One byte more than a file holds tells a long file from a whole one;
+    // a FIFO, device or folder is refused without waiting on it.
+    QByteArray bytes;
+    if (const int nError = CBoundedRead::Read(strPath, kSize + 1, CBoundedRead::Longer::Cut, bytes);
+        nError != 0) {
+        strError = CBoundedRead::ErrorText(nError, kSize + 1);
         return false;
     }
     return Parse(bytes, record, state, strError, pRefusal);

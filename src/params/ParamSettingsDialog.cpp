@@ -148,6 +148,7 @@ void CParamSettingsDialog::SetUpLists()
     m_pUi->comboUnit->setCurrentIndex(m_state.m_nUnit);
     m_pUi->comboDivision->setCurrentIndex(m_state.m_nDivision);
     m_pUi->comboDecimal->setCurrentIndex(m_state.m_nDecimals);
+    SetPublishedDisplay();
 }
 
 void CParamSettingsDialog::SetUpGrid()
@@ -202,10 +203,14 @@ void CParamSettingsDialog::ConnectControls()
         m_state.m_nUnit = nIndex;
         ShowUnit();
     });
-    connect(m_pUi->comboDivision, &QComboBox::activated, this,
-            [this](int nIndex) { m_state.m_nDivision = nIndex; });
-    connect(m_pUi->comboDecimal, &QComboBox::activated, this,
-            [this](int nIndex) { m_state.m_nDecimals = nIndex; });
+    connect(m_pUi->comboDivision, &QComboBox::activated, this, [this](int nIndex) {
+        m_state.m_nDivision = nIndex;
+        SetPublishedDisplay();
+    });
+    connect(m_pUi->comboDecimal, &QComboBox::activated, this, [this](int nIndex) {
+        m_state.m_nDecimals = nIndex;
+        SetPublishedDisplay();
+    });
     for (const ListBinding& binding : Lists(*m_pUi)) {
         QComboBox* pList = binding.m_pWidget;
         connect(pList, &QComboBox::activated, this, [this, pList] { OnListChanged(pList); });
@@ -588,6 +593,18 @@ void CParamSettingsDialog::ShowUnit()
 {
     if (m_bModuleRead)
         m_pUi->labelUnit->setText(CWeightReading::UnitText(m_state.m_nUnit));
+    SetPublishedDisplay();
+}
+
+void CParamSettingsDialog::SetPublishedDisplay()
+{
+    const int nDivision = m_state.m_nDivision;
+    const int nDecimals = m_state.m_nDecimals;
+    m_worker.Poll().SetDisplay(
+        [nDivision, nDecimals](qint32 nValue) {
+            return CWeightReading::Text(nValue, nDivision, nDecimals);
+        },
+        m_pUi->labelUnit->text());
 }
 
 void CParamSettingsDialog::ShowValue(const QByteArray& mnemonic, int nValue)

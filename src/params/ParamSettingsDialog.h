@@ -83,6 +83,8 @@ private:
     void ClearProgress();
     void ShowReading(int nValue, int nMaximum, int nMinimum, int nDifference);
     void ShowUnit();
+    // Published readings carry the weight and unit as the page shows them.
+    void SetPublishedDisplay();
     void ShowValue(const QByteArray& mnemonic, int nValue);
     void ShowIdentification(const QByteArray& text);
     void ShowRecord();

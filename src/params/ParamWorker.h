@@ -69,6 +69,9 @@ public:
         });
     }
 
+    // The weight poll, whose readings the link's reading tap publishes.
+    CMeasuredValuePoll& Poll() { return m_poll; }
+
     std::atomic<int> m_bRestartStatistics{1};
     std::atomic<int> m_bScanContinue{1};
 

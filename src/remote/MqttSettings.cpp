@@ -1,5 +1,7 @@
 #include "remote/MqttSettings.h"
 
+#include "settings/SettingsSetAside.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHostInfo>
@@ -70,6 +72,8 @@ MqttSettings::Problem MqttSettings::Check() const
 
 MqttSettings MqttSettings::Load(const QString& strSettingsFile)
 {
+    if (!CSettingsSetAside::IsUsable(strSettingsFile))
+        return MqttSettings();
     QSettings store(strSettingsFile, QSettings::IniFormat);
     store.beginGroup(kGroup);
     MqttSettings s;
@@ -77,6 +81,9 @@ MqttSettings MqttSettings::Load(const QString& strSettingsFile)
     s.m_bTls = store.value(QStringLiteral("Tls"), false).toBool();
     s.m_nPort =
         store.value(QStringLiteral("Port"), s.m_bTls ? kDefaultTlsPort : kDefaultPort).toInt();
+    // A port no broker can have (a hand-edited file) is back at its default.
+    if (s.m_nPort < 1 || s.m_nPort > 65535)
+        s.m_nPort = s.m_bTls ? kDefaultTlsPort : kDefaultPort;
     s.m_strPrefix = store.value(QStringLiteral("Prefix")).toString();
     s.m_strClientId = store.value(QStringLiteral("ClientId")).toString();
     s.m_strUser = store.value(QStringLiteral("User")).toString();
@@ -93,6 +100,8 @@ MqttSettings MqttSettings::Load(const QString& strSettingsFile)
 
 bool MqttSettings::Save(const QString& strSettingsFile) const
 {
+    if (!CSettingsSetAside::IsUsable(strSettingsFile))
+        return false;
     const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
     // The file is made private before the password goes in.
     if (m_bSavePassword) {

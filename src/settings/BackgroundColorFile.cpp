@@ -1,9 +1,16 @@
 #include "settings/BackgroundColorFile.h"
 
+#include "recording/BoundedRead.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QString CBackgroundColorFile::FilePath(const QString& strDir)
 {
@@ -16,47 +23,48 @@ QString CBackgroundColorFile::FilePath(const QString& strDir)
 
 namespace {
 
-// Only a regular file is the colour file: opening a FIFO of that name would
-// block, and a device or folder holds no colour.
-bool IsRegularOrMissing(const QString& strPath, bool& bExists)
+// Only a regular file is the colour file: a FIFO, device or folder of that
+// name is left alone.
+bool IsRegularOrMissing(const QString& strPath)
 {
     const QFileInfo info(strPath);
-    bExists = info.exists();
-    return !bExists || info.isFile();
+    return !info.exists() || info.isFile();
 }
 
 } // namespace
 
 quint32 CBackgroundColorFile::LoadBackgroundColor(const QString& strDir)
 {
-    const QString strPath = FilePath(strDir);
-    bool bExists = false;
-    if (!IsRegularOrMissing(strPath, bExists) || !bExists)
-        return kDefaultColor;
-    QFile file(strPath);
     // Opened for writing too, as the colour file always is: a file that is
-    // read-only for us counts as unreadable. ExistingOnly keeps a missing
-    // file from being created here.
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+    // read-only for us counts as unreadable. At most the 4 colour bytes are
+    // read, without blocking, whatever lies at the path.
+    QByteArray bytes;
+    if (CBoundedRead::Read(FilePath(strDir), 4, CBoundedRead::Longer::Cut, bytes, O_RDWR) != 0 ||
+        bytes.size() != 4)
         return kDefaultColor;
-    char bytes[4];
-    if (file.read(bytes, sizeof bytes) != static_cast<qint64>(sizeof bytes))
-        return kDefaultColor;
-    return qFromLittleEndian<quint32>(bytes);
+    return qFromLittleEndian<quint32>(bytes.constData());
 }
 
 bool CBackgroundColorFile::SaveBackgroundColor(quint32 crColor, const QString& strDir)
 {
     const QString strPath = FilePath(strDir);
-    bool bExists = false;
-    if (!IsRegularOrMissing(strPath, bExists))
+    if (!IsRegularOrMissing(strPath))
         return false;
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+    // Written beside and renamed over the old file, so that a full disk keeps
+    // the old colour. By the encoded names as given: a relative name works in
+    // a working folder whose name is not valid in the locale's encoding.
+    const QByteArray path = QFile::encodeName(strPath);
+    QByteArray temp = path + ".XXXXXX";
+    const int nFd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (nFd < 0)
         return false;
     char bytes[4];
     qToLittleEndian<quint32>(crColor, bytes);
-    if (file.write(bytes, sizeof bytes) != static_cast<qint64>(sizeof bytes))
+    const bool bWritten = ::write(nFd, bytes, sizeof bytes) == ssize_t(sizeof bytes) &&
+                          ::fchmod(nFd, 0644) == 0 && ::fsync(nFd) == 0;
+    if (::close(nFd) != 0 || !bWritten || ::rename(temp.constData(), path.constData()) != 0) {
+        ::unlink(temp.constData());
         return false;
-    return file.flush();
+    }
+    return true;
 }

@@ -15,6 +15,27 @@ struct ComSettings
     quint32 m_nParity = 'E'; // only the low byte, the parity letter, is read
 
     static constexpr int kSize = 20;
+    static constexpr int kMaxPort = 256;
+    static constexpr int kMaxBaud = 4000000;
+
+    // Each field a serial port cannot take (a hand-edited or damaged file)
+    // back at its default; the fields that can stay. True when one changed.
+    bool RepairFields()
+    {
+        const ComSettings defaults;
+        const ComSettings before = *this;
+        if (m_nPort < 1 || m_nPort > kMaxPort)
+            m_nPort = defaults.m_nPort;
+        if (m_nBaud < 1 || m_nBaud > kMaxBaud)
+            m_nBaud = defaults.m_nBaud;
+        if (m_nDataBits < 5 || m_nDataBits > 8)
+            m_nDataBits = defaults.m_nDataBits;
+        if (m_nStopBits != 1 && m_nStopBits != 2)
+            m_nStopBits = defaults.m_nStopBits;
+        if (!std::strchr("NOEMSnoems", ParityLetter()) || ParityLetter() == '\0')
+            m_nParity = defaults.m_nParity;
+        return !(*this == before);
+    }
 
     char ParityLetter() const { return static_cast<char>(m_nParity & 0xFF); }
 

@@ -15,6 +15,22 @@ struct PlotSettings
     qint32 m_nHistoryDivisions = 20;
 
     static constexpr int kSize = 24;
+    static constexpr int kMinDivisions = 1;
+    static constexpr int kMaxDivisions = 100;
+
+    // A curve's divisions outside 1..100, or a maximum below its minimum (a
+    // hand-edited or damaged file), back at the defaults; the other values
+    // stay. True when one changed.
+    bool RepairFields()
+    {
+        const PlotSettings defaults;
+        const PlotSettings before = *this;
+        RepairCurve(m_nRealTimeMax, m_nRealTimeMin, m_nRealTimeDivisions, defaults.m_nRealTimeMax,
+                    defaults.m_nRealTimeMin, defaults.m_nRealTimeDivisions);
+        RepairCurve(m_nHistoryMax, m_nHistoryMin, m_nHistoryDivisions, defaults.m_nHistoryMax,
+                    defaults.m_nHistoryMin, defaults.m_nHistoryDivisions);
+        return !(*this == before);
+    }
 
     QByteArray ToBytes() const
     {
@@ -42,4 +58,16 @@ struct PlotSettings
     }
 
     bool operator==(const PlotSettings&) const = default;
+
+private:
+    static void RepairCurve(qint32& nMax, qint32& nMin, qint32& nDivisions, qint32 nDefaultMax,
+                            qint32 nDefaultMin, qint32 nDefaultDivisions)
+    {
+        if (nMax < nMin) {
+            nMax = nDefaultMax;
+            nMin = nDefaultMin;
+        }
+        if (nDivisions < kMinDivisions || nDivisions > kMaxDivisions)
+            nDivisions = nDefaultDivisions;
+    }
 };

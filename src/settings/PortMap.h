@@ -9,9 +9,12 @@
 class CPortMap
 {
 public:
+    // The longest device path taken from the file (PATH_MAX).
+    static constexpr int kMaxDeviceChars = 4096;
+
     explicit CPortMap(const QString& strFile = CParamsManager::DefaultSettingsFile());
 
-    // Empty when COM<nPort> is unmapped.
+    // Empty when COM<nPort> is unmapped, or mapped to what cannot be a path.
     QString DeviceFor(int nPort) const;
     // An empty path removes the mapping. False when the file cannot be written.
     bool SetDevice(int nPort, const QString& strDevice);

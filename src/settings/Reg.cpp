@@ -1,5 +1,7 @@
 #include "settings/Reg.h"
 
+#include "settings/SettingsSetAside.h"
+
 #include <QSettings>
 
 CReg::CReg(const QString& strRootFile) : m_strRoot(strRootFile) {}
@@ -19,6 +21,8 @@ bool CReg::Create(const QString& strSubKey)
 bool CReg::OpenKey(const QString& strSubKey, bool bCreate)
 {
     Close();
+    if (!CSettingsSetAside::IsUsable(m_strRoot))
+        return false;
     auto pKey = std::make_unique<QSettings>(m_strRoot, QSettings::IniFormat);
     if (pKey->status() != QSettings::NoError || !pKey->isWritable())
         return false;

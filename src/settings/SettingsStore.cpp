@@ -1,18 +1,34 @@
 #include "settings/SettingsStore.h"
 
+#include "settings/SettingsSetAside.h"
+
 namespace {
 
-template <typename Record> bool Read(CParamsManager& params, const QString& strName, Record& record)
+enum class ReadResult
+{
+    Whole,
+    Repaired,
+    Failed
+};
+
+// A record read whole has each damaged field put back at its default.
+template <typename Record>
+ReadResult Read(CParamsManager& params, const QString& strName, Record& record)
 {
     QByteArray bytes(Record::kSize, '\0');
     int nLen = Record::kSize;
-    return params.ReadSetting(strName, bytes.data(), nLen) && record.FromBytes(bytes);
+    Record read = record;
+    if (!params.ReadSetting(strName, bytes.data(), nLen) || !read.FromBytes(bytes))
+        return ReadResult::Failed;
+    const bool bRepaired = read.RepairFields();
+    record = read;
+    return bRepaired ? ReadResult::Repaired : ReadResult::Whole;
 }
 
 template <typename Record>
 void ReadOrWriteBack(CParamsManager& params, const QString& strName, Record& record)
 {
-    if (Read(params, strName, record))
+    if (Read(params, strName, record) == ReadResult::Whole)
         return;
     const QByteArray current = record.ToBytes();
     params.WriteSetting(strName, current.constData(), static_cast<int>(current.size()));
@@ -28,6 +44,7 @@ bool Write(CParamsManager& params, const QString& strName, const Record& record)
 } // namespace
 
 CSettingsStore::CSettingsStore(const QString& strFile)
+    : m_strSetAsideMessage(CSettingsSetAside::SetAsideIfUnusable(strFile))
 {
     m_params.OpenSettingsKey(strFile, QLatin1String(kGroup));
 }

@@ -68,9 +68,8 @@ QString CSimFaultPlan::CountText() const
     quint64 nReplies = 0;
     for (quint64 n : m_arrCounts)
         nReplies += n;
-    QString strText = QStringLiteral("replies %1, faulted %2:")
-                          .arg(nReplies)
-                          .arg(nReplies - Count(Kind::None));
+    QString strText =
+        QStringLiteral("replies %1, faulted %2:").arg(nReplies).arg(nReplies - Count(Kind::None));
     for (int i = 1; i < kKinds; ++i)
         strText += QStringLiteral(" %1 %2,").arg(QLatin1String(Name(Kind(i)))).arg(m_arrCounts[i]);
     return strText + QStringLiteral(" hang-ups %1").arg(m_nHangups);
@@ -86,8 +85,8 @@ void CSimFaultPlan::SetHangups(int nMinS, int nMaxS, int nDownMinS, int nDownMax
 
 int CSimFaultPlan::NextUpS()
 {
-    return std::uniform_int_distribution<int>(m_nUpMinS, std::max(m_nUpMinS, m_nUpMaxS))(
-        m_hangupRng);
+    return std::uniform_int_distribution<int>(m_nUpMinS,
+                                              std::max(m_nUpMinS, m_nUpMaxS))(m_hangupRng);
 }
 
 int CSimFaultPlan::NextDownS()

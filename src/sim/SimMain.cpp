@@ -44,7 +44,7 @@ void PrintHelp()
             "  --faults P          fault the fraction P (0..1) of the replies, each with one\n"
             "                      of: drop, bad check byte, split in two writes, delay past\n"
             "                      the time-out, noise before it (drawn from --seed)\n"
-            "  --fault-delay-ms MS how far that delay holds a reply back (default 150)\n"
+            "  --fault-delay-ms MS how far that delay holds a reply back (default 110)\n"
             "  --hangup-every A-B  hang the line up every A to B seconds, for 5 to 20 s;\n"
             "                      then a new device appears behind --link (\"hang-up\" and\n"
             "                      \"back DEVICE\" lines on the output say when)\n"
@@ -78,32 +78,53 @@ bool ParseRaw(const QString& strText, int& nAddress, qint32& nRaw)
     return bAddressOk && bRawOk;
 }
 
+// The longest ADDR=VALUE line taken; the rest of a longer one is dropped.
+constexpr qsizetype kMaxRawLine = 256;
+
+void TakeRawLine(CSimBus& bus, const QByteArray& line)
+{
+    const QString strLine = QString::fromLatin1(line).trimmed();
+    int nAddress = 0;
+    qint32 nRaw = 0;
+    if (strLine.isEmpty())
+        return;
+    if (!ParseRaw(strLine, nAddress, nRaw) || !bus.SetRaw(nAddress, nRaw))
+        std::fprintf(stderr, "tolvex-sim: ignored \"%s\" (ADDR=VALUE of a module)\n",
+                     strLine.toLocal8Bit().constData());
+}
+
 // Reads ADDR=VALUE lines from stdin until it ends or the stop pipe is written.
+// What is kept of an unfinished line is bounded, so endless input without a
+// line end costs neither memory nor rescans.
 void ReadRawLines(CSimBus& bus, int nStopFd)
 {
-    QByteArray pending;
+    QByteArray line;
+    bool bTooLong = false;
     for (;;) {
         pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {nStopFd, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0)
             continue;
         if (fds[1].revents != 0)
             return;
-        char buffer[256];
+        char buffer[4096];
         const ssize_t nRead = read(STDIN_FILENO, buffer, sizeof buffer);
         if (nRead <= 0)
             return;
-        pending.append(buffer, nRead);
-        qsizetype nEnd = 0;
-        while ((nEnd = pending.indexOf('\n')) >= 0) {
-            const QString strLine = QString::fromLatin1(pending.left(nEnd)).trimmed();
-            pending.remove(0, nEnd + 1);
-            int nAddress = 0;
-            qint32 nRaw = 0;
-            if (strLine.isEmpty())
+        for (const char c : QByteArrayView(buffer, nRead)) {
+            if (c != '\n') {
+                if (line.size() < kMaxRawLine)
+                    line.append(c);
+                else
+                    bTooLong = true;
                 continue;
-            if (!ParseRaw(strLine, nAddress, nRaw) || !bus.SetRaw(nAddress, nRaw))
-                std::fprintf(stderr, "tolvex-sim: ignored \"%s\" (ADDR=VALUE of a module)\n",
-                             strLine.toLocal8Bit().constData());
+            }
+            if (bTooLong)
+                std::fprintf(stderr, "tolvex-sim: ignored a line over %d bytes\n",
+                             int(kMaxRawLine));
+            else
+                TakeRawLine(bus, line);
+            line.clear();
+            bTooLong = false;
         }
     }
 }

@@ -45,7 +45,7 @@ struct SimOptions
     // A random fault for this fraction of the replies (see CSimFaultPlan);
     // its delay holds a reply back this much past its time.
     double m_dFaultRate = 0.0;
-    int m_nFaultDelayMs = 150;
+    int m_nFaultDelayMs = 110;
 
     SimFaults m_faults;
 };

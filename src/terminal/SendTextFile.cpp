@@ -1,9 +1,9 @@
 #include "terminal/SendTextFile.h"
 
 #include "module/GbkCodec.h"
+#include "recording/BoundedRead.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSaveFile>
 
 CSendTextFile::CSendTextFile(const QString& strDir)
@@ -14,14 +14,11 @@ CSendTextFile::CSendTextFile(const QString& strDir)
 bool CSendTextFile::Load(QString& strText)
 {
     strText.clear();
-    QFile file(m_strPath);
-    if (!file.open(QIODevice::ReadWrite)) {
-        m_strError = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_strError = file.errorString();
+    QByteArray bytes;
+    if (const int nError = CBoundedRead::Read(m_strPath, kMaxBytes, CBoundedRead::Longer::Refuse,
+                                              bytes, O_RDWR | O_CREAT);
+        nError != 0) {
+        m_strError = CBoundedRead::ErrorText(nError, kMaxBytes);
         return false;
     }
     strText = FromFileBytes(bytes);

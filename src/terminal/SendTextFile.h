@@ -11,13 +11,16 @@ class CSendTextFile
 {
 public:
     static constexpr const char* kFileName = "Comassist.dat";
+    // A longer file, or anything but a regular file, is not read.
+    static constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
 
     explicit CSendTextFile(const QString& strDir);
 
     QString Path() const { return m_strPath; }
 
     // Reads the send text; a missing file is created empty. False (and an
-    // empty text) when the file cannot be read or created.
+    // empty text) when the file cannot be read or created, is longer than
+    // kMaxBytes or is not a regular file (never waiting on a FIFO).
     bool Load(QString& strText);
     bool Save(const QString& strText);
     QString ErrorText() const { return m_strError; }

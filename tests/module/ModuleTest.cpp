@@ -268,6 +268,10 @@ private Q_SLOTS:
             << QByteArray("\x01\x02\x04\x00\r\n", 6) << false << true << 66052;
         QTest::newRow("tail not looked at")
             << QByteArray("\x01\x02\x04\x07xy", 6) << true << true << 66052;
+        QTest::newRow("noise before it, check off")
+            << QByteArray("\x5a\x01\x02\x04\x07\r\n", 7) << false << false << 0;
+        QTest::newRow("a byte after it")
+            << QByteArray("\x01\x02\x04\x07\r\n\x00", 7) << true << false << 0;
         QTest::newRow("five bytes") << QByteArray("\x01\x02\x04\x07\r", 5) << false << false << 0;
         QTest::newRow("empty") << QByteArray() << false << false << 0;
     }

@@ -2,6 +2,7 @@
 
 #include "params/ParamFile.h"
 #include "params/ParamSettingsDialog.h"
+#include "params/WeightReading.h"
 #include "uikit/WBButton.h"
 
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -21,6 +23,27 @@ SimOptions Modules(const QList<int>& arrAddresses)
     options.m_arrAddresses = arrAddresses;
     return options;
 }
+
+// Keeps the last reading the link published.
+class CLastReading : public CReadingSink
+{
+public:
+    void OnReading(const MeasuredReading& reading) override
+    {
+        const std::lock_guard lock(m_mutex);
+        m_last = reading;
+    }
+    void OnPatrolCycle(qint64, int) override {}
+    MeasuredReading Last() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_last;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    MeasuredReading m_last;
+};
 
 } // namespace
 
@@ -164,8 +187,20 @@ private Q_SLOTS:
         Q_EMIT pUnit->activated(1);
         QCOMPARE(Text(page, "comboUnit"), QStringLiteral("Kg"));
         QCOMPARE(Text(page, "labelUnit"), QStringLiteral("kg"));
-        // Polling follows: readings fill the statistics.
+        // Polling follows: readings fill the statistics, and are published
+        // with the weight and unit as the page shows them.
+        auto pPublished = std::make_shared<CLastReading>();
+        context.BusLink().Readings().SetSink(pPublished);
+        QComboBox* pDecimals = Child<QComboBox>(page, "comboDecimal");
+        pDecimals->setCurrentIndex(2);
+        Q_EMIT pDecimals->activated(2);
         QTRY_VERIFY_WITH_TIMEOUT(Text(page, "editMaximum") != QStringLiteral("0"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(pPublished->Last().m_strUnit, QStringLiteral("kg"), 10000);
+        const MeasuredReading published = pPublished->Last();
+        QCOMPARE(published.m_strSource, QStringLiteral("param"));
+        QCOMPARE(published.m_strValue, CWeightReading::Text(published.m_nRaw, 0, 2));
+        QVERIFY(published.m_strValue.contains(QLatin1Char('.')));
+        context.BusLink().Readings().SetSink(nullptr);
 
         // A cell with no module: the cell falls back, "Time Out" is shown.
         ClickCell(page, 5);

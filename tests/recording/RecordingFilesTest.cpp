@@ -61,12 +61,14 @@ QList<qint32> FileValues(const QString& strPath)
 }
 
 // The faults a recording is tried with: a folder below a plain file (ENOTDIR,
-// for root too), a missing folder, and writes past the file size limit.
+// for root too), a missing folder, writes past the file size limit, and an
+// unwritable folder (EACCES, or EROFS for root: CUnwritableFolder).
 enum class Fault
 {
     BelowAPlainFile,
     MissingFolder,
     SizeLimit,
+    Unwritable,
 };
 
 // The folder a recording is made in for a fault, below dir.
@@ -78,6 +80,11 @@ QString FaultFolder(const QTemporaryDir& dir, Fault fault)
         if (!WriteFile(dir.path() + "/plain", "x"))
             return QString();
         return dir.path() + "/plain";
+    }
+    if (fault == Fault::Unwritable) {
+        if (!QDir().mkdir(dir.path() + "/unwritable"))
+            return QString();
+        return dir.path() + "/unwritable";
     }
     return dir.path();
 }
@@ -91,6 +98,7 @@ void AddFaultRows(bool bMakesFolders)
     if (!bMakesFolders)
         QTest::newRow("missing folder") << Fault::MissingFolder << ENOENT;
     QTest::newRow("file size limit") << Fault::SizeLimit << EFBIG;
+    QTest::newRow("unwritable folder") << Fault::Unwritable << 0;
 }
 
 } // namespace
@@ -657,6 +665,13 @@ void CRecordingFilesTest::realTimeRecordingReportsItsFirstFailureOnce()
     QFETCH(int, nError);
     QTemporaryDir dir;
     const QString strProgram = FaultFolder(dir, fault) + "/";
+    std::optional<CUnwritableFolder> unwritable;
+    if (fault == Fault::Unwritable) {
+        unwritable.emplace(strProgram);
+        if (!unwritable->IsSet())
+            QSKIP(qPrintable(unwritable->Why()));
+        nError = unwritable->Error();
+    }
     std::optional<CFileSizeLimit> limit;
     if (fault == Fault::SizeLimit)
         limit.emplace(30); // two records fit, one text line
@@ -673,7 +688,7 @@ void CRecordingFilesTest::realTimeRecordingReportsItsFirstFailureOnce()
     limit.reset();
     if (bOpened)
         QCOMPARE(QFileInfo(recording.DataPath()).size(), 24);
-    else
+    else if (fault == Fault::BelowAPlainFile)
         QCOMPARE(ReadFile(dir.path() + "/plain"), QByteArray("x"));
 }
 
@@ -683,6 +698,13 @@ void CRecordingFilesTest::patrolRecordingReportsItsFirstFailureOnce()
     QFETCH(int, nError);
     QTemporaryDir dir;
     const QString strFolder = FaultFolder(dir, fault);
+    std::optional<CUnwritableFolder> unwritable;
+    if (fault == Fault::Unwritable) {
+        unwritable.emplace(strFolder);
+        if (!unwritable->IsSet())
+            QSKIP(qPrintable(unwritable->Why()));
+        nError = unwritable->Error();
+    }
     const QDateTime tStart(QDate(2026, 12, 8), QTime(9, 15));
     CPatrolRecorder recorder;
     QList<CPatrolRecorder::Failure> arrFailures;
@@ -730,6 +752,13 @@ void CRecordingFilesTest::archiveFailuresAreReportedAndLeaveNoFile()
     QFETCH(int, nError);
     QTemporaryDir dir;
     const QString strFolder = FaultFolder(dir, fault);
+    std::optional<CUnwritableFolder> unwritable;
+    if (fault == Fault::Unwritable) {
+        unwritable.emplace(strFolder);
+        if (!unwritable->IsSet())
+            QSKIP(qPrintable(unwritable->Why()));
+        nError = unwritable->Error();
+    }
     CTerminalArchive::Outcome outcome;
     {
         std::optional<CFileSizeLimit> limit;

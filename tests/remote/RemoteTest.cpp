@@ -158,6 +158,36 @@ private Q_SLOTS:
                                   QStringList({"online", "offline"}), kWaitMs);
     }
 
+    // tolvex-cli tells each change of the connection on stderr, once: a
+    // broker that was never reached is not a lost connection.
+    void cliTellsEachStateChange()
+    {
+        CTestBroker broker;
+        QVERIFY(broker.Start());
+        broker.Stop();
+        QProcess cli;
+        cli.start(Cli(),
+                  {QStringLiteral("--simulate=1"), QStringLiteral("msv"), QStringLiteral("1"),
+                   QStringLiteral("-n"), QStringLiteral("0"), QStringLiteral("--mqtt"),
+                   QStringLiteral("127.0.0.1:%1").arg(broker.Port())});
+        QString strErr;
+        const auto lines = [&] {
+            strErr += QString::fromUtf8(cli.readAllStandardError());
+            return strErr.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(
+            lines(), QStringList{"mqtt: cannot connect: connection refused; retrying"}, kWaitMs);
+        QVERIFY(broker.Start());
+        QTRY_COMPARE_WITH_TIMEOUT(lines().value(1), QStringLiteral("mqtt: connected"), kWaitMs);
+        broker.Stop();
+        QTRY_VERIFY_WITH_TIMEOUT(lines().size() == 3, kWaitMs);
+        QVERIFY2(lines()[2].startsWith("mqtt: connection lost: ") &&
+                     lines()[2].endsWith("; retrying"),
+                 qPrintable(strErr));
+        cli.kill();
+        QVERIFY(cli.waitForFinished());
+    }
+
     // Readings taken while the broker is away wait, and arrive in order
     // without a gap once it is back.
     void keepsReadingsWhileBrokerAway()

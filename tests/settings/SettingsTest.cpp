@@ -3,6 +3,7 @@
 #include "settings/ParamsManager.h"
 #include "settings/PlotSettings.h"
 #include "settings/PortMap.h"
+#include "settings/SettingsSetAside.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +40,23 @@ ComSettings SampleCom()
     com.m_nStopBits = 2;
     com.m_nParity = 'O';
     return com;
+}
+
+ComSettings Com(qint32 nPort, qint32 nBaud, qint32 nDataBits, qint32 nStopBits, quint32 nParity)
+{
+    ComSettings com;
+    com.m_nPort = nPort;
+    com.m_nBaud = nBaud;
+    com.m_nDataBits = nDataBits;
+    com.m_nStopBits = nStopBits;
+    com.m_nParity = nParity;
+    return com;
+}
+
+PlotSettings Plot(qint32 nRealMax, qint32 nRealMin, qint32 nRealDiv, qint32 nHistMax,
+                  qint32 nHistMin, qint32 nHistDiv)
+{
+    return PlotSettings{nRealMax, nRealMin, nRealDiv, nHistMax, nHistMin, nHistDiv};
 }
 
 } // namespace
@@ -307,20 +326,36 @@ private slots:
         QCOMPARE(ReadFile(QDir(strDir).filePath("Param.sdt")).size(), 4);
     }
 
-    void backgroundColourIgnoresAnythingButARegularFile()
+    void backgroundColourFromAnyKindOfFile_data()
     {
-        const QString strDir = m_dir.filePath("special");
-        QVERIFY(QDir().mkpath(strDir));
-        const QByteArray fifo = QFile::encodeName(QDir(strDir).filePath("Param.sdt"));
-        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-        // Opening the FIFO would block until a writer came: it reads as missing.
-        QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strDir), quint32(0xFFC0B0));
-        QVERIFY(!CBackgroundColorFile::SaveBackgroundColor(0x00123456, strDir));
-        QVERIFY(QFileInfo(QFile::decodeName(fifo)).exists());
+        QTest::addColumn<int>("kind");
+        for (const BadFileKind& kind : BadFileKinds())
+            QTest::newRow(kind.m_pszName) << int(kind.m_kind);
+    }
 
-        const QString strFolderDir = m_dir.filePath("folder");
-        QVERIFY(QDir().mkpath(QDir(strFolderDir).filePath("Param.sdt")));
-        QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strFolderDir), quint32(0xFFC0B0));
+    void backgroundColourFromAnyKindOfFile()
+    {
+        // At most the 4 colour bytes of a regular file are read, never
+        // waiting on a FIFO; anything else gives the default and stays.
+        QFETCH(int, kind);
+        const QString strDir = m_dir.filePath(QStringLiteral("kind%1").arg(kind));
+        QVERIFY(QDir().mkpath(strDir));
+        const QString strPath = QDir(strDir).filePath("Param.sdt");
+        QVERIFY(MakeBadFile(BadFile(kind), strPath, QByteArray("\x56\x34\x12\x00", 4)));
+        const QFileInfo before(strPath);
+        QFile file(strPath);
+        const QByteArray head =
+            before.isFile() && file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+        file.close();
+        const quint32 crExpected =
+            head.size() == 4 ? qFromLittleEndian<quint32>(head.constData()) : 0xFFC0B0;
+        QCOMPARE(CBackgroundColorFile::LoadBackgroundColor(strDir), crExpected);
+        const QFileInfo after(strPath);
+        QCOMPARE(after.isFile(), before.isFile());
+        QCOMPARE(after.isSymLink(), before.isSymLink());
+        QCOMPARE(after.size(), before.size());
+        if (!before.isFile() && before.exists())
+            QVERIFY(!CBackgroundColorFile::SaveBackgroundColor(0x00123456, strDir));
     }
 
     void backgroundColourInAFolderNamedInAnotherEncoding()
@@ -340,6 +375,220 @@ private slots:
         struct stat st;
         QCOMPARE(::stat((folder + "/Param.sdt").constData(), &st), 0);
         QCOMPARE(qint64(st.st_size), qint64(4));
+    }
+
+    void handEditedValues_data()
+    {
+        // Records as stored (before scrambling; empty: not written), raw INI
+        // text appended after them, the COM3 map entry, and what the store and
+        // the map make of it.
+        QTest::addColumn<QByteArray>("com");
+        QTest::addColumn<QByteArray>("plot");
+        QTest::addColumn<QByteArray>("extra");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<ComSettings>("expectedCom");
+        QTest::addColumn<PlotSettings>("expectedPlot");
+        QTest::addColumn<QString>("expectedDevice");
+        QTest::addColumn<bool>("setAside");
+
+        const qint32 nMax = 0x7fffffff;
+        const PlotSettings plot = Plot(500, -50, 10, 70, 7, 5);
+        const QByteArray plotBytes = plot.ToBytes();
+        const QByteArray comBytes = SampleCom().ToBytes();
+        const ComSettings def;
+        auto row = [&](const char* pszName, const ComSettings& com, const ComSettings& expected) {
+            QTest::newRow(pszName)
+                << com.ToBytes() << plotBytes << QByteArray() << QString("/dev/x") << expected
+                << plot << QString("/dev/x") << false;
+        };
+        row("port 0", Com(0, 115200, 7, 2, 'O'), Com(1, 115200, 7, 2, 'O'));
+        row("port 2^31-1", Com(nMax, 115200, 7, 2, 'O'), Com(1, 115200, 7, 2, 'O'));
+        row("baud -1", Com(7, -1, 7, 2, 'O'), Com(7, 19200, 7, 2, 'O'));
+        row("data bits 255", Com(7, 115200, 255, 2, 'O'), Com(7, 115200, 8, 2, 'O'));
+        row("stop bits 0", Com(7, 115200, 7, 0, 'O'), Com(7, 115200, 7, 1, 'O'));
+        row("parity Z", Com(7, 115200, 7, 2, 'Z'), Com(7, 115200, 7, 2, 'E'));
+        row("parity NUL", Com(7, 115200, 7, 2, 0x4500), Com(7, 115200, 7, 2, 'E'));
+        row("all damaged", Com(-5, 0, 0, nMax, 0xFF), def);
+        row("highest values kept", Com(256, 4000000, 5, 2, 'S'), Com(256, 4000000, 5, 2, 'S'));
+
+        auto plotRow = [&](const char* pszName, const PlotSettings& stored,
+                           const PlotSettings& expected) {
+            QTest::newRow(pszName) << comBytes << stored.ToBytes() << QByteArray() << QString()
+                                   << SampleCom() << expected << QString() << false;
+        };
+        plotRow("divisions 2^31-1", Plot(500, -50, nMax, 70, 7, 5), Plot(500, -50, 20, 70, 7, 5));
+        plotRow("divisions 0", Plot(500, -50, 10, 70, 7, 0), Plot(500, -50, 10, 70, 7, 20));
+        plotRow("max below min", Plot(500, -50, 10, 6, 7, 5), Plot(500, -50, 10, 100, -100, 5));
+        plotRow("max equals min", Plot(-3, -3, 100, 70, 7, 1), Plot(-3, -3, 100, 70, 7, 1));
+
+        // A record of the wrong size, or no record, keeps the caller's value.
+        for (int nSize : {0, 19, 21}) {
+            const QByteArray name = "com of " + QByteArray::number(nSize) + " bytes";
+            QTest::newRow(name.constData())
+                << comBytes.left(nSize).leftJustified(nSize, '\x01') << plotBytes << QByteArray()
+                << QString() << def << plot << QString() << false;
+        }
+        QTest::newRow("strings") << QByteArray() << QByteArray()
+                                 << QByteArray("[Params]\nComSettings=COM7\nPlotSettings=\"1,2\"\n")
+                                 << QString() << def << PlotSettings() << QString() << false;
+        QTest::newRow("garbled lines")
+            << comBytes << plotBytes
+            << QByteArray("\n\x01\x02\xff garbage\n[unclosed\n==\n=value\n\\\n[Params\n")
+            << QString("/dev/y") << SampleCom() << plot << QString("/dev/y") << false;
+        QTest::newRow("map entry of 100 KiB")
+            << comBytes << plotBytes << QByteArray() << QString(100 * 1024, QLatin1Char('d'))
+            << SampleCom() << plot << QString() << false;
+        QTest::newRow("map entry with NUL")
+            << comBytes << plotBytes << QByteArray() << QString("/dev/tty") + QChar(0) + "S0"
+            << SampleCom() << plot << QString() << false;
+        // QSettings would read it whole: set aside, everything at its default.
+        QTest::newRow("10 MB value")
+            << comBytes << plotBytes << "[Big]\nValue=" + QByteArray(10 * 1024 * 1024, 'v') + "\n"
+            << QString("/dev/x") << def << PlotSettings() << QString() << true;
+    }
+
+    void handEditedValues()
+    {
+        QFETCH(QByteArray, com);
+        QFETCH(QByteArray, plot);
+        QFETCH(QByteArray, extra);
+        QFETCH(QString, device);
+        QFETCH(ComSettings, expectedCom);
+        QFETCH(PlotSettings, expectedPlot);
+        QFETCH(QString, expectedDevice);
+        QFETCH(bool, setAside);
+
+        QVERIFY(QDir().mkpath(QFileInfo(m_strFile).absolutePath()));
+        {
+            CParamsManager params;
+            params.OpenSettingsKey(m_strFile, "Params");
+            if (!com.isNull())
+                QVERIFY(params.WriteSetting("ComSettings", com.constData(), int(com.size())));
+            if (!plot.isNull())
+                QVERIFY(params.WriteSetting("PlotSettings", plot.constData(), int(plot.size())));
+        }
+        if (!device.isEmpty()) {
+            QSettings map(m_strFile, QSettings::IniFormat);
+            map.setValue("PortMap/COM3", device);
+        }
+        QVERIFY(WriteFile(m_strFile, ReadFile(m_strFile) + extra));
+        const QByteArray before = ReadFile(m_strFile);
+        const QString strAside = CSettingsSetAside::SetAsideName(m_strFile, 1);
+
+        ComSettings loadedCom;
+        PlotSettings loadedPlot;
+        CSettingsStore store(m_strFile);
+        store.Load(loadedCom, loadedPlot);
+        QCOMPARE(loadedCom, expectedCom);
+        QCOMPARE(loadedPlot, expectedPlot);
+        QCOMPARE(CPortMap(m_strFile).DeviceFor(3), expectedDevice);
+        QCOMPARE(!store.SetAsideMessage().isEmpty(), setAside);
+        QCOMPARE(QFile::exists(strAside), setAside);
+        if (setAside) {
+            QVERIFY(store.SetAsideMessage().contains(strAside));
+            QVERIFY(ReadFile(strAside) == before);
+            QFile::remove(strAside);
+        }
+        // What was repaired was written back; the next start reads the same.
+        ComSettings againCom = SampleCom();
+        PlotSettings againPlot = Plot(1, 0, 1, 1, 0, 1);
+        CSettingsStore again(m_strFile);
+        again.LoadReadOnly(againCom, againPlot);
+        QVERIFY(again.SetAsideMessage().isEmpty());
+        QCOMPARE(againCom, expectedCom);
+        QCOMPARE(againPlot, expectedPlot);
+    }
+
+    void specialSettingsFilesAreNeverRead()
+    {
+        // A FIFO would hold QSettings in open(); it and a symlink loop stay
+        // where they are, unread, and the defaults hold.
+        const QString strFifo = m_dir.filePath("fifo.conf");
+        QCOMPARE(::mkfifo(QFile::encodeName(strFifo).constData(), 0600), 0);
+        const QString strLoop = m_dir.filePath("loop.conf");
+        QVERIFY(QFile::link(strLoop, strLoop));
+        // Taken names are skipped, never overwritten.
+        const QString strBig = m_dir.filePath("big.conf");
+        QVERIFY(WriteFile(strBig, QByteArray(CSettingsSetAside::kMaxBytes + 1, '#')));
+        QVERIFY(WriteFile(CSettingsSetAside::SetAsideName(strBig, 1), "taken"));
+        for (const QString& strFile : {strFifo, strLoop, strBig}) {
+            ComSettings com = SampleCom();
+            PlotSettings plot;
+            CSettingsStore store(strFile);
+            store.Load(com, plot);
+            QCOMPARE(com, SampleCom());
+            QVERIFY(!store.SetAsideMessage().isEmpty());
+            QVERIFY(CPortMap(strFile).DeviceFor(1).isEmpty());
+        }
+        QVERIFY(QFileInfo(strFifo).exists());
+        QVERIFY(QFileInfo(strLoop).isSymLink());
+        QCOMPARE(ReadFile(CSettingsSetAside::SetAsideName(strBig, 1)), QByteArray("taken"));
+        QCOMPARE(ReadFile(CSettingsSetAside::SetAsideName(strBig, 2)).size(),
+                 CSettingsSetAside::kMaxBytes + 1);
+    }
+
+    void failedWritesKeepTheOldFiles_data()
+    {
+        QTest::addColumn<int>("writer");
+        QTest::addColumn<int>("condition");
+        const char* pszWriters[] = {"port settings", "curve settings", "port map", "Param.sdt"};
+        const char* pszConditions[] = {"full disk", "unwritable folder", "below a plain file"};
+        for (int nWriter = 0; nWriter < 4; ++nWriter)
+            for (int nCondition = 0; nCondition < 3; ++nCondition)
+                QTest::addRow("%s, %s", pszWriters[nWriter], pszConditions[nCondition])
+                    << nWriter << nCondition;
+    }
+
+    void failedWritesKeepTheOldFiles()
+    {
+        // The write reports failure, the file written before stays whole,
+        // and the next write, with room again, succeeds.
+        QFETCH(int, writer);
+        QFETCH(int, condition);
+        QTemporaryDir dir;
+        const QString strFolder = condition == 2 ? dir.filePath("plain") : dir.filePath("cfg");
+        const QString strFile = QDir(strFolder).filePath(writer == 3 ? "Param.sdt" : "t.conf");
+        auto write = [&](int nValue) {
+            ComSettings com = SampleCom();
+            com.m_nPort = nValue;
+            PlotSettings plot;
+            plot.m_nRealTimeMax = 1000 + nValue;
+            switch (writer) {
+            case 0:
+                return CSettingsStore(strFile).SaveComSettings(com);
+            case 1:
+                return CSettingsStore(strFile).SavePlotSettings(plot);
+            case 2:
+                return CPortMap(strFile).SetDevice(nValue, QString("/dev/pts/%1").arg(nValue));
+            default:
+                return CBackgroundColorFile::SaveBackgroundColor(quint32(nValue), strFolder);
+            }
+        };
+        if (condition == 2) {
+            QVERIFY(WriteFile(strFolder, "a plain file"));
+            QVERIFY(!write(2));
+            QCOMPARE(ReadFile(strFolder), QByteArray("a plain file"));
+            return;
+        }
+        QVERIFY(QDir().mkpath(strFolder));
+        QVERIFY(write(1));
+        const QByteArray before = ReadFile(strFile);
+        bool bWritten = true;
+        if (condition == 0) {
+            CFileSizeLimit limit(2);
+            QVERIFY(limit.IsSet());
+            bWritten = write(2);
+        } else {
+            CUnwritableFolder unwritable(strFolder);
+            if (!unwritable.IsSet())
+                QSKIP(qPrintable(unwritable.Why()));
+            bWritten = write(2);
+        }
+        QVERIFY(!bWritten);
+        QCOMPARE(ReadFile(strFile), before);
+        QCOMPARE(QDir(strFolder).entryList(QDir::Files).size(), 1);
+        QVERIFY(write(3));
+        QVERIFY(ReadFile(strFile) != before);
     }
 
     void portMapKeepsPlainPathsBesideTheSettings()
