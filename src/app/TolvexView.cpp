@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QColorDialog>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPageSetupDialog>
@@ -26,7 +27,12 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QTabBar>
+#include <QTemporaryFile>
 #include <QVBoxLayout>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 CTolvexView::CTolvexView(CSession& session, QWidget* parent)
     : QWidget(parent), m_session(session),
@@ -240,15 +246,21 @@ void CTolvexView::UpdateSaveCurveDataItem()
 void CTolvexView::OnPrint()
 {
     QPrintDialog dialog(m_pPrinter.get(), this);
-    if (dialog.exec() == QDialog::Accepted)
-        PrintTo(m_pPrinter.get());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QString strError;
+    if (!PrintTo(m_pPrinter.get(), strError))
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             QStringLiteral("打印失败: ") + strError);
 }
 
 void CTolvexView::OnPrintPreview()
 {
     QPrintPreviewDialog dialog(m_pPrinter.get(), this);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* pPrinter) { PrintTo(pPrinter); });
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* pPrinter) {
+        QString strError;
+        PrintTo(pPrinter, strError);
+    });
     // As large as the window, the page as wide as the preview.
     dialog.resize(window()->size().expandedTo(dialog.sizeHint()));
     if (auto* pPreview = dialog.findChild<QPrintPreviewWidget*>())
@@ -281,13 +293,66 @@ void CTolvexView::OnNextPane()
         pPage->setFocus(Qt::OtherFocusReason);
 }
 
-bool CTolvexView::PrintTo(QPrinter* pPrinter)
+namespace {
+
+// A PDF written whole ends with its end-of-file marker; one cut short by a
+// full disk does not (the PDF engine reports no failed write).
+bool PdfIsWhole(const QString& strPath)
+{
+    QFile file(strPath);
+    constexpr qint64 kTail = 16;
+    return file.open(QIODevice::ReadOnly) && file.size() >= kTail &&
+           file.seek(file.size() - kTail) && file.read(kTail).contains("%%EOF");
+}
+
+} // namespace
+
+bool CTolvexView::PrintTo(QPrinter* pPrinter, QString& strError)
+{
+    const QString strTarget = pPrinter->outputFileName();
+    if (pPrinter->outputFormat() != QPrinter::PdfFormat || strTarget.isEmpty())
+        return Render(pPrinter, strError);
+    QTemporaryFile temp(strTarget + QStringLiteral(".XXXXXX"));
+    if (!temp.open()) {
+        strError = QStringLiteral("%1: %2").arg(strTarget, temp.errorString());
+        return false;
+    }
+    temp.close();
+    temp.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    pPrinter->setOutputFileName(temp.fileName());
+    const bool bRendered = Render(pPrinter, strError);
+    pPrinter->setOutputFileName(strTarget);
+    if (!bRendered)
+        return false;
+    if (!PdfIsWhole(temp.fileName())) {
+        strError = QStringLiteral("%1: 文件未能完整写入 (磁盘已满?)").arg(strTarget);
+        return false;
+    }
+    if (::rename(QFile::encodeName(temp.fileName()).constData(),
+                 QFile::encodeName(strTarget).constData()) != 0) {
+        strError =
+            QStringLiteral("%1: %2").arg(strTarget, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    temp.setAutoRemove(false);
+    return true;
+}
+
+bool CTolvexView::Render(QPrinter* pPrinter, QString& strError)
 {
     QPainter painter;
-    if (!painter.begin(pPrinter))
+    if (!painter.begin(pPrinter)) {
+        strError = pPrinter->outputFileName().isEmpty()
+                       ? QStringLiteral("打印机无法使用")
+                       : QStringLiteral("%1: 无法写入").arg(pPrinter->outputFileName());
         return false;
+    }
     RenderCurrentPage(painter, pPrinter->pageLayout().paintRectPixels(pPrinter->resolution()));
-    return painter.end();
+    if (!painter.end()) {
+        strError = QStringLiteral("打印未完成");
+        return false;
+    }
+    return true;
 }
 
 void CTolvexView::RenderCurrentPage(QPainter& painter, const QRect& rcTarget)

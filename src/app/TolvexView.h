@@ -79,8 +79,11 @@ public:
     // Before the file menu shows.
     void UpdateSaveCurveDataItem();
 
-    // Draws the shown page onto the printer's page, scaled to fit, without a dialog.
-    bool PrintTo(QPrinter* pPrinter);
+    // Draws the shown page onto the printer's page, scaled to fit, without a
+    // dialog. A PDF is written beside its file and replaces it only whole, so
+    // a full disk or an unwritable folder leaves an earlier file as it was.
+    // False with the reason in strError.
+    bool PrintTo(QPrinter* pPrinter, QString& strError);
     QPrinter* Printer() const { return m_pPrinter.get(); }
 
     // Before the window goes: every page stops and joins its worker.
@@ -123,6 +126,8 @@ private:
     std::unique_ptr<CComAssistDialog> m_pTerminalPage;
     std::unique_ptr<CHistoryCoefDialog> m_pHistoryCoefDialog;
     // Page set-up and print share one printer, so the set-up holds for the next print.
+    bool Render(QPrinter* pPrinter, QString& strError);
+
     std::unique_ptr<QPrinter> m_pPrinter;
     ViewActions m_actions;
     quint32 m_crBackground = kDefaultBackground;

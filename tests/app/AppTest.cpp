@@ -333,16 +333,49 @@ void AppTest::printsShownPageToPdf()
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(strPdf);
-    QVERIFY(View()->PrintTo(&printer));
+    QString strError;
+    QVERIFY2(View()->PrintTo(&printer, strError), qPrintable(strError));
     const QByteArray pdf = ReadFile(strPdf);
     QVERIFY(pdf.startsWith("%PDF"));
     QVERIFY(pdf.size() > 500);
+    QCOMPARE(QDir(m_pDir->Path()).entryList({"page.pdf*"}), QStringList({"page.pdf"}));
 
-    // Printing to a place that cannot be written fails instead of crashing.
-    QPrinter badPrinter(QPrinter::HighResolution);
-    badPrinter.setOutputFormat(QPrinter::PdfFormat);
-    badPrinter.setOutputFileName(m_pDir->FilePath(QStringLiteral("no/such/dir/page.pdf")));
-    QVERIFY(!View()->PrintTo(&badPrinter));
+    // A place that cannot be written, or a disk that fills: a reason, and the
+    // earlier PDF stays whole with nothing left beside it.
+    QVERIFY(WriteFile(m_pDir->FilePath(QStringLiteral("plain")), "x"));
+    const QStringList arrFaults = {"missing folder", "below a plain file", "full disk",
+                                   "unwritable folder"};
+    for (const QString& strFault : arrFaults) {
+        QString strTarget = strPdf;
+        if (strFault == "missing folder")
+            strTarget = m_pDir->FilePath(QStringLiteral("no/such/dir/page.pdf"));
+        else if (strFault == "below a plain file")
+            strTarget = m_pDir->FilePath(QStringLiteral("plain/page.pdf"));
+        QPrinter badPrinter(QPrinter::HighResolution);
+        badPrinter.setOutputFormat(QPrinter::PdfFormat);
+        badPrinter.setOutputFileName(strTarget);
+        strError.clear();
+        bool bPrinted = true;
+        if (strFault == "full disk") {
+            CFileSizeLimit limit(pdf.size() / 2);
+            QVERIFY(limit.IsSet());
+            bPrinted = View()->PrintTo(&badPrinter, strError);
+        } else if (strFault == "unwritable folder") {
+            CUnwritableFolder unwritable(m_pDir->Path());
+            if (!unwritable.IsSet()) {
+                qInfo("unwritable folder not tried: %s", qPrintable(unwritable.Why()));
+                continue;
+            }
+            bPrinted = View()->PrintTo(&badPrinter, strError);
+        } else {
+            bPrinted = View()->PrintTo(&badPrinter, strError);
+        }
+        QVERIFY2(!bPrinted, qPrintable(strFault));
+        QVERIFY2(strError.contains(strTarget), qPrintable(strFault + ": " + strError));
+        QCOMPARE(badPrinter.outputFileName(), strTarget);
+        QCOMPARE(ReadFile(strPdf), pdf);
+        QCOMPARE(QDir(m_pDir->Path()).entryList({"page.pdf*"}), QStringList({"page.pdf"}));
+    }
 }
 
 void AppTest::printPreviewOpensAtWindowSizeFittedToWidth()
