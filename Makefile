@@ -87,11 +87,13 @@ soak: build
 	export QT_QPA_PLATFORM=offscreen; status=0; \
 	for n in 8 16 32; do \
 	  ./build/bin/bench_soak --modules $$n --seconds $(SOAK_SECONDS) || status=1; \
-	done; exit $$status
+	done; \
+	./build/bin/bench_terminal soak $(SOAK_SECONDS) || status=1; exit $$status
 
 soak-long: build
-	QT_QPA_PLATFORM=offscreen ./build/bin/bench_soak --modules 32 \
-	  --seconds $(SOAK_LONG_SECONDS) --realtime-every 300
+	export QT_QPA_PLATFORM=offscreen; status=0; \
+	./build/bin/bench_soak --modules 32 --seconds $(SOAK_LONG_SECONDS) --realtime-every 300 || status=1; \
+	./build/bin/bench_terminal soak $(SOAK_LONG_SECONDS) || status=1; exit $$status
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

@@ -5,6 +5,14 @@
 // every 10 ms from another thread), bytes received against written, the
 // resident memory every 10 s, and the CPU time.
 // Usage: bench_terminal [seconds per run, default 600]
+//
+// Soak mode: bench_terminal soak [seconds] [hang-up every MIN-MAX seconds,
+// default 180-300] [seed]: text display, timed archiving every 10 s, the
+// pseudo-terminal behind a symbolic link hung up on that schedule and back
+// 5-20 s later. Before each hang-up the line is drained, so every byte written
+// while it was up must be received; at the end the archives (without the speed
+// line each one ends with) and the text still kept must be the stream, byte
+// for byte.
 #include "BenchKit.h"
 #include "RawPty.h"
 #include "TestPageContext.h"
@@ -12,11 +20,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -24,8 +35,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -183,12 +198,252 @@ void Report(const char* pszName, const RunResult& r, int nSeconds)
     std::fflush(stdout);
 }
 
+// The line behind a fixed path: a pseudo-terminal that can hang up and come
+// back as a new one behind the same symbolic link.
+class CHangingLine
+{
+public:
+    explicit CHangingLine(const QString& strLink) : m_strLink(strLink) {}
+    bool Up()
+    {
+        auto pPty = std::make_unique<CRawPty>();
+        const QString strTemp = m_strLink + QStringLiteral(".new");
+        QFile::remove(strTemp);
+        if (!pPty->IsOpen() || !QFile::link(pPty->SlavePath(), strTemp) ||
+            ::rename(QFile::encodeName(strTemp).constData(),
+                     QFile::encodeName(m_strLink).constData()) != 0)
+            return false;
+        const std::lock_guard lock(m_mutex);
+        m_pPty = std::move(pPty);
+        return true;
+    }
+    void HangUp()
+    {
+        const std::lock_guard lock(m_mutex);
+        QFile::remove(m_strLink);
+        m_pPty.reset();
+    }
+    // Writes while the line is up; false when it is down.
+    bool Write(const QByteArray& bytes)
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_pPty && m_pPty->Write(bytes);
+    }
+
+private:
+    QString m_strLink;
+    std::mutex m_mutex;
+    std::unique_ptr<CRawPty> m_pPty;
+};
+
+// How much of an archive is the speed text "%.2f KB/S" it ends with, such that
+// the rest is the stream from nPos on; -1 when no such cut exists.
+qsizetype SpeedTextLength(const QByteArray& archive, const QByteArray& stream, qsizetype nPos)
+{
+    static const QByteArray kUnit = " KB/S";
+    if (!archive.endsWith(kUnit))
+        return archive == stream.mid(nPos, archive.size()) ? 0 : -1;
+    const qsizetype nDot = archive.size() - kUnit.size() - 3;
+    for (qsizetype nStart = nDot - 1; nStart >= 0 && std::isdigit(uchar(archive[nStart]));
+         --nStart) {
+        if (archive.left(nStart) == stream.mid(nPos, nStart))
+            return archive.size() - nStart;
+    }
+    return -1;
+}
+
+int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
+{
+    QTemporaryDir dir;
+    const QString strLink = dir.filePath(QStringLiteral("ttyTERM"));
+    const QString strArchives = dir.filePath(QStringLiteral("archives"));
+    QDir().mkpath(strArchives);
+    CHangingLine line(strLink);
+    if (!line.Up())
+        return 1;
+    CTestPageContext context;
+    context.BusLink().SetDeviceResolver([strLink](int) { return strLink; });
+    context.BusLink().m_comSettings.m_nBaud = 115200;
+    CComAssistDialog page(context);
+    page.SetWorkingDirectory(strArchives);
+    page.resize(1100, 750);
+    page.show();
+    if (!context.IsPortOpen()) {
+        std::fprintf(stderr, "port did not open\n");
+        return 1;
+    }
+    page.findChild<QLineEdit*>(QStringLiteral("editArchiveInterval"))
+        ->setText(QStringLiteral("10000"));
+    page.findChild<QCheckBox*>(QStringLiteral("checkTimedArchive"))->click();
+
+    // The writer: the wire rate while the line is up and writing is allowed.
+    std::atomic<bool> bStop{false};
+    std::atomic<bool> bWriting{true};
+    std::atomic<qint64> nWritten{0};
+    std::mutex writeMutex; // held around each write, so a hang-up waits for it
+    QByteArray stream;
+    const QByteArray traffic = Traffic();
+    std::thread writer([&] {
+        qsizetype nPos = 0;
+        while (!bStop.load()) {
+            {
+                const std::lock_guard lock(writeMutex);
+                if (bWriting.load()) {
+                    QByteArray chunk;
+                    while (chunk.size() < kBytesPerSecond / 100) {
+                        const qsizetype nTake = std::min<qsizetype>(
+                            kBytesPerSecond / 100 - chunk.size(), traffic.size() - nPos);
+                        chunk += traffic.mid(nPos, nTake);
+                        nPos = (nPos + nTake) % traffic.size();
+                    }
+                    if (line.Write(chunk)) {
+                        stream += chunk;
+                        nWritten += chunk.size();
+                    }
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<double> arrLatencyMs;
+    std::thread prober([&] {
+        while (!bStop.load()) {
+            const qint64 nPosted = clock.nsecsElapsed();
+            QMetaObject::invokeMethod(
+                &page,
+                [&arrLatencyMs, &clock, nPosted] {
+                    arrLatencyMs.push_back((clock.nsecsElapsed() - nPosted) / 1e6);
+                },
+                Qt::QueuedConnection);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    const auto wait = [](int nMs) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < nMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    };
+    const auto drain = [&] {
+        QElapsedTimer t;
+        t.start();
+        while (qint64(page.Port().ReceivedBytes()) < nWritten.load() && t.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return qint64(page.Port().ReceivedBytes()) == nWritten.load();
+    };
+
+    std::mt19937 rng(nSeed);
+    const auto draw = [&rng](int nMin, int nMax) {
+        return std::uniform_int_distribution<int>(nMin, nMax)(rng) * 1000LL;
+    };
+    const double dCpuStart = CpuSeconds();
+    std::vector<double> arrRssMiB;
+    qint64 nNextRss = 10000;
+    qint64 nNextHangup = nUpMaxS > 0 ? draw(nUpMinS, nUpMaxS) : -1;
+    int nHangups = 0;
+    int nShortDrains = 0;
+    int nNoReconnect = 0;
+    while (clock.elapsed() < nSeconds * 1000LL) {
+        wait(100);
+        if (clock.elapsed() >= nNextRss) {
+            arrRssMiB.push_back(RssMiB());
+            nNextRss += 10000;
+        }
+        if (nNextHangup < 0 || clock.elapsed() < nNextHangup)
+            continue;
+        // Everything written so far arrives, then the adapter is pulled.
+        {
+            const std::lock_guard lock(writeMutex);
+            bWriting = false;
+        }
+        nShortDrains += !drain();
+        line.HangUp();
+        ++nHangups;
+        wait(int(draw(5, 20)));
+        const quint64 nReconnects = context.BusLink().ReconnectCount();
+        if (!line.Up())
+            return 1;
+        QElapsedTimer back;
+        back.start();
+        while ((!context.IsPortOpen() || context.BusLink().ReconnectCount() == nReconnects) &&
+               back.elapsed() < 30000)
+            wait(20);
+        if (!context.IsPortOpen()) {
+            // The link did not come back by itself: the user opens the port.
+            ++nNoReconnect;
+            context.OpenBusPort();
+        }
+        bWriting = true;
+        nNextHangup = clock.elapsed() + draw(nUpMinS, nUpMaxS);
+    }
+    bStop = true;
+    writer.join();
+    prober.join();
+    nShortDrains += !drain();
+    const double dCpu = CpuSeconds() - dCpuStart;
+    const double dWallS = clock.elapsed() / 1000.0;
+
+    QFileInfoList arrFiles =
+        QDir(strArchives).entryInfoList({QStringLiteral("*.txt")}, QDir::Files, QDir::Time);
+    std::reverse(arrFiles.begin(), arrFiles.end()); // oldest first
+    // Each archive continues the stream where the one before it ended.
+    qsizetype nPos = 0;
+    bool bStreamEqual = true;
+    for (const QFileInfo& info : arrFiles) {
+        QFile file(info.filePath());
+        const QByteArray archive = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const qsizetype nSpeed = SpeedTextLength(archive, stream, nPos);
+        if (nSpeed < 0) {
+            bStreamEqual = false;
+            break;
+        }
+        nPos += archive.size() - nSpeed;
+    }
+    const QByteArray kept = page.Port().ReceiveText();
+    bStreamEqual = bStreamEqual && kept == stream.mid(nPos);
+    const bool bBytesEqual = qint64(page.Port().ReceivedBytes()) == nWritten.load();
+    page.hide();
+
+    std::printf("terminal soak, 115200 8E1, %.0f s, hang-ups every %d-%d s (seed %u): %d "
+                "hang-ups, %d needed the port opened by hand, %d drains short\n",
+                dWallS, nUpMinS, nUpMaxS, nSeed, nHangups, nNoReconnect, nShortDrains);
+    std::printf("  bytes written while up %lld, received %u (%s)\n", (long long)nWritten.load(),
+                page.Port().ReceivedBytes(), bBytesEqual ? "equal" : "DIFFERENT");
+    std::printf("  %lld archives (%lld bytes of the stream) + %lld kept = the stream of %lld "
+                "bytes: %s\n",
+                (long long)arrFiles.size(), (long long)nPos, (long long)kept.size(),
+                (long long)stream.size(),
+                bStreamEqual ? "byte for byte"
+                             : qPrintable(QStringLiteral("DIFFERENT after byte %1").arg(nPos)));
+    std::printf("  UI latency ms: p50 %.2f  p99 %.2f  max %.2f; CPU %.1f %% of one core\n",
+                Percentile(arrLatencyMs, 0.5), Percentile(arrLatencyMs, 0.99),
+                Percentile(arrLatencyMs, 1.0), 100.0 * dCpu / dWallS);
+    if (arrRssMiB.size() > 6) {
+        const auto [pMin, pMax] = std::minmax_element(arrRssMiB.begin() + 6, arrRssMiB.end());
+        std::printf("  RSS after the first minute: %.1f .. %.1f MiB, at the end %.1f (growth "
+                    "%+.2f, goal < 5)\n",
+                    *pMin, *pMax, arrRssMiB.back(), arrRssMiB.back() - arrRssMiB[6]);
+    }
+    std::fflush(stdout);
+    return bBytesEqual && bStreamEqual && nNoReconnect == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc > 1 && QByteArray(argv[1]) == "soak") {
+        const int nSeconds = argc > 2 ? std::max(10, atoi(argv[2])) : 300;
+        const QStringList arrRange =
+            QString::fromLocal8Bit(argc > 3 ? argv[3] : "180-300").split(QLatin1Char('-'));
+        const unsigned nSeed = argc > 4 ? unsigned(atoi(argv[4])) : 1;
+        return Soak(nSeconds, arrRange.value(0).toInt(), arrRange.value(1).toInt(), nSeed);
+    }
     const int nSeconds = argc > 1 ? std::max(10, atoi(argv[1])) : 600;
     Report("hex display, no archiving", Run(true, false, nSeconds), nSeconds);
     Report("text display, archive every 10000 ms", Run(false, true, nSeconds), nSeconds);
