@@ -91,5 +91,6 @@ std::optional<ScriptError> CScriptRun::Execute(const QString& strText, Language 
     CVbsInterpreter vbs;
     if (std::optional<ScriptError> syntaxError = vbs.Compile(strText))
         return syntaxError;
-    return vbs.Run(&macro, m_worker.StopWord());
+    return vbs.Run(&macro, m_worker.StopWord(),
+                   VbsBudget{.nMaxStringChars = kMaxScriptStringChars});
 }

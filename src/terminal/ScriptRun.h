@@ -35,6 +35,11 @@ public:
     };
     Q_ENUM(Outcome)
 
+    // The characters all strings of a VBScript run may hold at once (128 MiB):
+    // four of the longest string a script may build. A macro runs as long as
+    // it likes, so its steps are not limited.
+    static constexpr qsizetype kMaxScriptStringChars = 64 * 1024 * 1024;
+
     // pPort may be null: the macros' writes then return false.
     explicit CScriptRun(CTerminalPort* pPort, QObject* parent = nullptr);
     ~CScriptRun() override;

@@ -136,6 +136,39 @@ int main(int argc, char** argv)
         for (const QByteArray& cuts : {QByteArray(), QByteArray(8, char(5))})
             Write("gbk_stream", char(1) + (char(cuts.size()) + cuts) + text);
 
+    // Macros as a test engineer writes them, one of them in GBK.
+    const char* const kScripts[] = {
+        "' poll two modules\r\nFor i = 1 To 3\r\n  Send \"S01;MSV?;\"\r\n  Delay 100\r\n"
+        "  SendHex \"53 30 33 3B 4D 53 56 3F 3B\"\r\nNext\r\n",
+        "Option Explicit\nDim n, s\nConst kLast = 31\nBusScan kLast\ns = \"\"\n"
+        "For n = 0 To kLast Step 2 : s = s & Right(\"0\" & CStr(n), 2) & \",\" : Next\n"
+        "If Len(s) > 10 Then Send Left(s, 10) Else Send s\n",
+        "Function Frame(a, body)\n  Frame = \"S\" & Right(\"0\" & a, 2) & \";\" & body & \";\"\n"
+        "End Function\nSub Both(a)\n  Call Send(Frame(a, \"FMD3\"))\n  ScriptControlMacro.Send "
+        "Frame(a, \"TDD1\")\nEnd Sub\nDo While i < 2 : i = i + 1 : Both i : Loop\n",
+        "x = &HFF + 1.5e1 * -2 Mod 7 \\ 2 ^ 2\nIf x <> 0 And Not (x < -1000) Or False Then _\n"
+        "  Send UCase(Mid(\"abcdef\", 2, 3)) & InStr(\"abc\", \"c\") & Asc(\"A\") & Chr(66)\n"
+        "Send CInt(\"12\") + CLng(3.5) + CDbl(\"1.25\") + Int(-2.5) + Abs(-3) & IsNumeric(\"x\")\n"
+        "Send Trim(\"  a  \") & LCase(\"B\") & Hex(255) & vbCrLf & vbTab\n",
+        "Sub Deep(n)\n  If n > 0 Then Deep n - 1\nEnd Sub\nDeep 300\n",
+        "Do\n  Send \"S01;MSV?;\"\nLoop Until False\n",
+        "s = \"ab\"\nWhile True\n  s = s & s\nWend\n",
+        "x = 1 / 0\n",
+        "If x Then\nSend 1\nElseIf y Then\n",
+    };
+    for (const char* pszScript : kScripts)
+        Write("vbs_script", pszScript);
+    Write("vbs_script",
+          CGbkCodec::Encode(QStringLiteral("' 读取重量\r\nSend \"S01;MSV?;\" ' 实时\r\n")));
+
+    // tolvex-cli command lines; '|' stands for the zero byte between arguments.
+    for (const char* pszLine :
+         {"--simulate=1,3,17|scan", "--port|/dev/ttyUSB0|--baud|9600|--parity=E|read|1",
+          "--com=3|--data-bits=8|--stop-bits|2|msv|1|--count|10",
+          "-v|--simulate|patrol|--record|x.sdat|--all", "--simulate= 0, 5 ,99|write|1|FMD|-3|--|-n",
+          "--port=tcp://10.0.0.7:4001|send|S01;MSV?;"})
+        Write("command_line", QByteArray(pszLine).replace('|', '\0'));
+
     ModuleParamRecord record;
     PageDisplayState state;
     WriteParamFile(record, state);

@@ -19,6 +19,9 @@ flags=(-timeout=10 -malloc_limit_mb=256 -rss_limit_mb=2048 -print_final_stats=1)
 smoke_runs() {
     case $1 in
         vbs_script) echo 3000 ;;
+        sim_frames) echo 5000 ;;
+        stp_file) echo 10000 ;;
+        command_line) echo 20000 ;;
         *) echo 30000 ;;
     esac
 }
@@ -55,7 +58,7 @@ for exe in "$out"/bin/fuzz_*; do
         status=1
         echo "$target: failed, see $logs" >&2
     fi
-    awk -v t="$target" -v c="$commit" -v k="$(ls "$work" | wc -l)/$(du -sk "$work" | cut -f1)K" '
+    awk -v t="$target" -v c="$commit" -v k="$(find "$work" -type f | wc -l)/$(find "$work" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')b" '
         /stat::number_of_executed_units/ { runs += $2 }
         /stat::average_exec_per_sec/ { rate += $2 }
         / ft: / { for (i = 1; i < NF; ++i) if ($i == "ft:" && $(i + 1) > ft) ft = $(i + 1) }

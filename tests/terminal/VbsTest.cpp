@@ -73,6 +73,7 @@ private slots:
     void errors();
     void stopAndMissingMacro();
     void malformedScriptsFailCleanly();
+    void budgetsEndARun();
     void scriptFilesDecode();
 };
 
@@ -324,6 +325,36 @@ void VbsTest::stopAndMissingMacro()
     std::atomic<bool> bStop{false};
     QCOMPARE(Describe(interpreter.Run(nullptr, bStop)),
              QStringLiteral("13 Type mismatch: 'Send' @1:1 [Send 1]"));
+}
+
+void VbsTest::budgetsEndARun()
+{
+    struct Case
+    {
+        const char* pszScript;
+        VbsBudget budget;
+        QString strError;
+    };
+    // Strings held in variables and on the stack add up, each under its own limit.
+    const Case cases[] = {
+        {"x = 1\nDo\nLoop",
+         {100, 0},
+         "17 Can't perform requested operation: more than 100 steps @"},
+        {"a = \"0123456789\"\nFor i = 1 To 6\na = a & a\nNext",
+         {0, 500},
+         "7 Out of memory: strings over 500 characters @3:1 [a = a & a]"},
+        {"a = \"0123456789\"\nb = a & a\nc = b & UCase(b)",
+         {0, 60},
+         "7 Out of memory: strings over 60 characters @3:1 [c = b & UCase(b)]"},
+        {"a = \"0123456789\"\nFor i = 1 To 4\na = a & a\nNext", {1000, 300}, "ok"},
+    };
+    for (const Case& c : cases) {
+        CVbsInterpreter interpreter;
+        QVERIFY(!interpreter.Compile(QString::fromLatin1(c.pszScript)));
+        std::atomic<bool> bStop{false};
+        QVERIFY2(Describe(interpreter.Run(nullptr, bStop, c.budget)).startsWith(c.strError),
+                 c.pszScript);
+    }
 }
 
 void VbsTest::malformedScriptsFailCleanly()

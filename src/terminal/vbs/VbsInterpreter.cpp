@@ -20,12 +20,13 @@ std::optional<ScriptError> CVbsInterpreter::Compile(const QString& strText)
     return std::nullopt;
 }
 
-std::optional<ScriptError> CVbsInterpreter::Run(QObject* pMacro, const std::atomic<bool>& bStop)
+std::optional<ScriptError> CVbsInterpreter::Run(QObject* pMacro, const std::atomic<bool>& bStop,
+                                                const VbsBudget& budget)
 {
     if (!m_program)
         return std::nullopt;
     CVbsHostCall host(pMacro);
-    CVbsMachine machine(*m_program, host, bStop);
+    CVbsMachine machine(*m_program, host, bStop, budget);
     const std::optional<VbsRunError> error = machine.Run();
     if (!error)
         return std::nullopt;

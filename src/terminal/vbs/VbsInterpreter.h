@@ -1,6 +1,7 @@
 #pragma once
 
 #include "terminal/vbs/ScriptError.h"
+#include "terminal/vbs/VbsBudget.h"
 #include "terminal/vbs/VbsProgram.h"
 
 #include <QString>
@@ -22,8 +23,10 @@ public:
     // names (Send "x") and as members of "ScriptControlMacro". pMacro may be null
     // (then such calls are error 13). bStop is looked at before every statement
     // and loop turn: once set, Run returns std::nullopt.
+    // Past a limit of budget the run ends with its run-time error.
     // Returns the run-time error, or std::nullopt when the program ended or was stopped.
-    std::optional<ScriptError> Run(QObject* pMacro, const std::atomic<bool>& bStop);
+    std::optional<ScriptError> Run(QObject* pMacro, const std::atomic<bool>& bStop,
+                                   const VbsBudget& budget = {});
 
 private:
     ScriptError MakeError(unsigned nNumber, const QString& strSource, const QString& strDescription,

@@ -5,8 +5,8 @@
 #include "terminal/vbs/VbsOperators.h"
 
 CVbsMachine::CVbsMachine(const VbsProgram& program, CVbsHostCall& host,
-                         const std::atomic<bool>& bStop)
-    : m_program(program), m_host(host), m_bStop(bStop)
+                         const std::atomic<bool>& bStop, const VbsBudget& budget)
+    : m_program(program), m_host(host), m_bStop(bStop), m_budget(budget)
 {
 }
 
@@ -32,8 +32,26 @@ CVbsValue CVbsMachine::Pop()
     return value;
 }
 
+void CVbsMachine::CheckStringBudget() const
+{
+    qsizetype nChars = 0;
+    const auto add = [&nChars](const CVbsValue& value) {
+        if (value.IsString())
+            nChars += value.StringValue().size();
+    };
+    for (const CVbsValue& value : m_arrStack)
+        add(value);
+    for (const Frame& frame : m_arrFrames)
+        for (const CVbsValue& value : frame.arrLocals)
+            add(value);
+    if (nChars > m_budget.nMaxStringChars)
+        throw VbsRuntimeError::OutOfMemory(m_budget.nMaxStringChars);
+}
+
 bool CVbsMachine::Step()
 {
+    if (m_budget.nMaxSteps > 0 && ++m_nSteps > m_budget.nMaxSteps)
+        throw VbsRuntimeError::StepBudget(m_budget.nMaxSteps);
     Frame& frame = m_arrFrames.back();
     const VbsOp& op = m_program.arrProcedures[size_t(frame.nProc)].arrCode[size_t(frame.nPc++)];
     switch (op.eOp) {
@@ -64,6 +82,9 @@ bool CVbsMachine::Step()
     case EVbsOp::CallBuiltin:
     case EVbsOp::CallHost:
         Call(op);
+        if (op.eOp != EVbsOp::CallUser && m_budget.nMaxStringChars > 0 &&
+            m_arrStack.back().IsString())
+            CheckStringBudget();
         return !Stopped();
     case EVbsOp::Unary:
         m_arrStack.back() = CVbsOperators::Unary(CVbsOperators::EUnary(op.nA), m_arrStack.back());
@@ -72,6 +93,9 @@ bool CVbsMachine::Step()
         const CVbsValue b = Pop();
         m_arrStack.back() =
             CVbsOperators::Binary(CVbsOperators::EBinary(op.nA), m_arrStack.back(), b);
+        // Only an operator or a call makes a new string; loads and stores share one.
+        if (m_budget.nMaxStringChars > 0 && m_arrStack.back().IsString())
+            CheckStringBudget();
         break;
     }
     case EVbsOp::Pop:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "terminal/vbs/VbsBudget.h"
 #include "terminal/vbs/VbsProgram.h"
 #include "terminal/vbs/VbsRuntimeError.h"
 
@@ -23,7 +24,8 @@ class CVbsMachine
 public:
     static constexpr int kMaxCallDepth = 256;
 
-    CVbsMachine(const VbsProgram& program, CVbsHostCall& host, const std::atomic<bool>& bStop);
+    CVbsMachine(const VbsProgram& program, CVbsHostCall& host, const std::atomic<bool>& bStop,
+                const VbsBudget& budget = {});
     // The run-time error, or nothing when the program ended or was stopped.
     std::optional<VbsRunError> Run();
 
@@ -45,10 +47,14 @@ private:
     void Call(const VbsOp& op);
     void CallUser(int nProc, int nArguments);
     void Return();
+    // Throws once the strings alive hold more characters than the budget allows.
+    void CheckStringBudget() const;
 
     const VbsProgram& m_program;
     CVbsHostCall& m_host;
     const std::atomic<bool>& m_bStop;
+    const VbsBudget m_budget;
+    qint64 m_nSteps = 0;
     std::vector<Frame> m_arrFrames;
     std::vector<CVbsValue> m_arrStack;
 };

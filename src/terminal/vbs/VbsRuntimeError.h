@@ -20,6 +20,16 @@ struct VbsRuntimeError
     {
         return {13, QStringLiteral("Type mismatch: '%1'").arg(strName)};
     }
+    static VbsRuntimeError OutOfMemory(qsizetype nChars)
+    {
+        return {7, QStringLiteral("Out of memory: strings over %1 characters").arg(nChars)};
+    }
+    static VbsRuntimeError StepBudget(qint64 nSteps)
+    {
+        return {
+            17,
+            QStringLiteral("Can't perform requested operation: more than %1 steps").arg(nSteps)};
+    }
     static VbsRuntimeError OutOfStringSpace()
     {
         return {14, QStringLiteral("Out of string space")};
