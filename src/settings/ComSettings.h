@@ -32,7 +32,9 @@ struct ComSettings
             m_nDataBits = defaults.m_nDataBits;
         if (m_nStopBits != 1 && m_nStopBits != 2)
             m_nStopBits = defaults.m_nStopBits;
-        if (!std::strchr("NOEMSnoems", ParityLetter()) || ParityLetter() == '\0')
+        // None, odd, even, mark, space, as the serial transport takes them.
+        if (const char cParity = ParityLetter();
+            cParity == '\0' || !std::strchr("NOEMSnoems", cParity))
             m_nParity = defaults.m_nParity;
         return !(*this == before);
     }

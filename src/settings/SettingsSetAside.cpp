@@ -46,8 +46,10 @@ bool CSettingsSetAside::IsUsable(const QString& strFile)
 QString CSettingsSetAside::SetAsideName(const QString& strFile, int nNumber)
 {
     const QFileInfo info(strFile);
+    const QString strSuffix =
+        info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".set-aside") +
-                               CFreeName::Suffix(nNumber) + QLatin1Char('.') + info.suffix());
+                               CFreeName::Suffix(nNumber) + strSuffix);
 }
 
 QString CSettingsSetAside::SetAsideIfUnusable(const QString& strFile)

@@ -6,7 +6,7 @@ namespace {
 
 enum class ReadResult
 {
-    Whole,
+    Intact,
     Repaired,
     Failed
 };
@@ -22,13 +22,13 @@ ReadResult Read(CParamsManager& params, const QString& strName, Record& record)
         return ReadResult::Failed;
     const bool bRepaired = read.RepairFields();
     record = read;
-    return bRepaired ? ReadResult::Repaired : ReadResult::Whole;
+    return bRepaired ? ReadResult::Repaired : ReadResult::Intact;
 }
 
 template <typename Record>
 void ReadOrWriteBack(CParamsManager& params, const QString& strName, Record& record)
 {
-    if (Read(params, strName, record) == ReadResult::Whole)
+    if (Read(params, strName, record) == ReadResult::Intact)
         return;
     const QByteArray current = record.ToBytes();
     params.WriteSetting(strName, current.constData(), static_cast<int>(current.size()));

@@ -1,5 +1,6 @@
 #include "CliRun.h"
 #include "TestFiles.h"
+#include "cli/MqttCliOptions.h"
 #include "params/ParamFile.h"
 #include "recording/RecordingReader.h"
 #include "terminal/SendTextFile.h"
@@ -84,6 +85,17 @@ QList<Reader> Readers()
              const bool bTaken = CRecordingReader::Read(strPath, records, nError);
              return Outcome{bTaken,
                             bTaken ? QString() : QString::fromLocal8Bit(std::strerror(nError))};
+         }},
+        {"mqtt password file",
+         QStringLiteral("pw"),
+         QByteArray("secret\nrest\n"),
+         {BadFile::Truncated, BadFile::Random, BadFile::Sparse2GiB},
+         [](const QString& strPath) {
+             QStringList arrArgs{"--mqtt", "localhost", "--mqtt-password-file", strPath};
+             std::optional<MqttSettings> settings;
+             QString strError;
+             const bool bTaken = TakeMqttOptions(arrArgs, settings, strError);
+             return Outcome{bTaken, strError};
          }},
     };
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +44,31 @@ private:
     QTemporaryDir m_dir;
     QString m_strOldCwd;
 };
+
+// Threads of this process, by id, with their names.
+inline QMap<QString, QString> Threads()
+{
+    QMap<QString, QString> mapThreads;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& strId : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(strId + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly))
+            mapThreads.insert(strId, QString::fromLocal8Bit(comm.readAll()).trimmed());
+    }
+    return mapThreads;
+}
+
+// Threads started since mapBefore that still run. Qt's global pool keeps idle
+// threads for half a minute; they are not ours and do not count.
+inline QStringList NewThreads(const QMap<QString, QString>& mapBefore)
+{
+    QStringList arrNew;
+    const QMap<QString, QString> mapNow = Threads();
+    for (auto it = mapNow.begin(); it != mapNow.end(); ++it)
+        if (!mapBefore.contains(it.key()) && it.value() != QLatin1String("Thread (pooled)"))
+            arrNew.append(it.value());
+    return arrNew;
+}
 
 // The whole tool on its simulated bus, shown, with tab nTab clicked as a user
 // would. Null, with the reason in strError, when it could not start.

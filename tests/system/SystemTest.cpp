@@ -21,31 +21,6 @@
 
 namespace {
 
-// Threads of this process, by id, with their names.
-QMap<QString, QString> Threads()
-{
-    QMap<QString, QString> mapThreads;
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString& strId : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(strId + QStringLiteral("/comm")));
-        if (comm.open(QIODevice::ReadOnly))
-            mapThreads.insert(strId, QString::fromLocal8Bit(comm.readAll()).trimmed());
-    }
-    return mapThreads;
-}
-
-// Threads started since mapBefore that still run. Qt's global pool keeps idle
-// threads for half a minute; they are not ours and do not count.
-QStringList NewThreads(const QMap<QString, QString>& mapBefore)
-{
-    QStringList arrNew;
-    const QMap<QString, QString> mapNow = Threads();
-    for (auto it = mapNow.begin(); it != mapNow.end(); ++it)
-        if (!mapBefore.contains(it.key()) && it.value() != QLatin1String("Thread (pooled)"))
-            arrNew.append(it.value());
-    return arrNew;
-}
-
 QString TolvexBinary()
 {
     return QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath(QStringLiteral("tolvex"));

@@ -1,0 +1,166 @@
+// The window on its simulated bus with every page's worker busy, switched,
+// closed and terminated at drawn moments (a fixed seed, so a failure
+// repeats): each worker is stopped and joined when its page hides, nothing
+// reaches the bus once no page is working, no thread of ours outlives the
+// window, and the program ends with 0 on SIGTERM whatever it was doing.
+#include "AppRig.h"
+#include "curves/PlotDisplayDialog.h"
+#include "multi/32DisplayDialog.h"
+#include "multi/PatrolWorker.h"
+#include "params/ParamSettingsDialog.h"
+#include "sim/PtySimulator.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+#include <random>
+
+namespace {
+
+constexpr int kTabParams = 0;
+constexpr int kTabMulti = 1;
+constexpr int kTabPlot = 2;
+constexpr int kTabHistory = 3;
+constexpr int kTabTerminal = 4;
+constexpr unsigned kSeed = 20261209;
+
+void Show(CTolvexApp& app, int nTab)
+{
+    QTabBar* pBar = app.View()->TabSheet()->TabBar();
+    QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(nTab).center());
+}
+
+// Whether the page of nTab has a worker of its own running.
+bool IsWorking(CTolvexApp& app, int nTab)
+{
+    CTolvexView& view = *app.View();
+    switch (nTab) {
+    case kTabParams:
+        return view.ParamPage()->Worker().IsRunning();
+    case kTabMulti:
+        return view.MultiPage()->Worker().IsRunning();
+    case kTabPlot:
+        return view.PlotPage()->IsRunning();
+    default:
+        return false;
+    }
+}
+
+// Gives every page work: the patrol started, the terminal sending every
+// 20 ms; the parameter and real-time pages poll whenever they show.
+void SetToWork(CTolvexApp& app)
+{
+    Show(app, kTabMulti);
+    QTest::mouseClick(app.View()->MultiPage()->findChild<QPushButton*>("buttonPatrol"),
+                      Qt::LeftButton);
+    Show(app, kTabTerminal);
+    QWidget* pTerminal = app.View()->Page(kTabTerminal);
+    pTerminal->findChild<QPlainTextEdit*>("editSend")->setPlainText(QStringLiteral("S03;MSV?;"));
+    pTerminal->findChild<QLineEdit*>("editSendInterval")->setText(QStringLiteral("20"));
+    QTest::mouseClick(pTerminal->findChild<QCheckBox*>("checkTimedSend"), Qt::LeftButton);
+}
+
+} // namespace
+
+class StressTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        m_pDir = std::make_unique<CTempSettings>();
+        QVERIFY(m_pDir->IsValid());
+    }
+    void cleanup() { m_pDir.reset(); }
+
+    // 200 page switches at drawn moments; every 20 the history page, which
+    // has no worker, shows and the bus must fall silent.
+    void pagesSwitchedMidWork()
+    {
+        std::mt19937 random(kSeed);
+        QString strError;
+        auto pApp = StartOnTab(kTabParams, strError);
+        QVERIFY2(pApp, qPrintable(strError));
+        SetToWork(*pApp);
+        QVERIFY(pApp->View()->MultiPage()->IsPatrolling());
+        const QList<int> arrTabs{kTabParams, kTabMulti, kTabPlot, kTabTerminal};
+        int nShown = kTabTerminal;
+        for (int i = 1; i <= 200; ++i) {
+            const int nTab = i % 20 == 0 ? kTabHistory : arrTabs[int(random() % 4)];
+            Show(*pApp, nTab);
+            // A hidden page's worker ends its exchange in flight, then stops.
+            if (nTab != nShown)
+                QTRY_VERIFY2_WITH_TIMEOUT(
+                    !IsWorking(*pApp, nShown),
+                    qPrintable(QStringLiteral("switch %1, tab %2").arg(i).arg(nShown)), 10000);
+            nShown = nTab;
+            if (nTab == kTabHistory) {
+                CSimBus& bus = pApp->Simulator()->Bus();
+                const qsizetype nFrames = bus.FrameLog().size();
+                QTest::qWait(300);
+                QCOMPARE(bus.FrameLog().size(), nFrames);
+            } else {
+                QTest::qWait(int(random() % 60));
+            }
+        }
+        QVERIFY(pApp->MainFrame()->close());
+        pApp->ExitInstance();
+    }
+
+    // The window closed ten times with its pages at work.
+    void windowClosedMidWork()
+    {
+        std::mt19937 random(kSeed + 1);
+        const QList<int> arrTabs{kTabParams, kTabMulti, kTabPlot, kTabTerminal};
+        const QMap<QString, QString> mapBefore = Threads();
+        for (int i = 0; i < 10; ++i) {
+            QString strError;
+            auto pApp = StartOnTab(kTabParams, strError);
+            QVERIFY2(pApp, qPrintable(strError));
+            SetToWork(*pApp);
+            Show(*pApp, arrTabs[int(random() % 4)]);
+            QTest::qWait(int(random() % 500));
+            QVERIFY(pApp->MainFrame()->close());
+            pApp->ExitInstance();
+            QVERIFY(pApp->MainFrame() == nullptr);
+            pApp.reset();
+            QTRY_COMPARE_WITH_TIMEOUT(NewThreads(mapBefore), QStringList(), 10000);
+        }
+    }
+
+    // The program terminated twenty times, at drawn moments after it came up.
+    void executableTerminatedMidWork()
+    {
+        std::mt19937 random(kSeed + 2);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_pDir->FilePath(QStringLiteral("config")));
+        for (int i = 0; i < 20; ++i) {
+            QProcess process;
+            process.setProcessEnvironment(env);
+            process.setWorkingDirectory(m_pDir->Path());
+            process.start(
+                QDir(qEnvironmentVariable("TOLVEX_BIN_DIR")).filePath(QStringLiteral("tolvex")),
+                {QStringLiteral("--simulate")});
+            QVERIFY(process.waitForStarted(30000));
+            QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine(), 30000);
+            QTest::qWait(int(random() % 1500));
+            process.terminate();
+            QVERIFY2(process.waitForFinished(60000), qPrintable(QString::number(i)));
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 0);
+        }
+    }
+
+private:
+    std::unique_ptr<CTempSettings> m_pDir;
+};
+
+QTEST_MAIN(StressTest)
+#include "StressTest.moc"
