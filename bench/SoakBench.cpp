@@ -123,6 +123,14 @@ public:
         const auto it = m_sources.find(strSource);
         return it == m_sources.end() ? 0 : it->second.m_arrValues[size_t(nAddress)].size();
     }
+    // Drops the values of a source once its files were checked, so that the
+    // log does not count as the tool's growth.
+    void Forget(const QString& strSource)
+    {
+        const std::lock_guard lock(m_mutex);
+        for (std::vector<qint32>& arr : m_sources[strSource].m_arrValues)
+            std::vector<qint32>().swap(arr);
+    }
     std::map<QString, Source> Sources() const
     {
         const std::lock_guard lock(m_mutex);
@@ -257,6 +265,8 @@ public:
             return 1;
         if (!m_context.BusLink().OpenBusPort())
             std::printf("the port did not open at the start\n");
+        // Room for every probe up front: the bench's own memory stays flat.
+        m_arrLateMs.reserve(size_t(m_options.m_nSeconds) * 1000 / kProbeMs + 1000);
         m_run.start();
         m_probe.start();
         m_dCpuStart = CpuSeconds();
@@ -505,6 +515,7 @@ private:
             Compare(file.fileName(), arrSeen, arrFile);
             m_nRecordedValues += arrFile.size();
         }
+        m_pLog->Forget(QStringLiteral("patrol"));
         m_patrol.hide();
     }
 
@@ -552,6 +563,7 @@ private:
         Compare(strData, arrSeen, arrData);
         Compare(text.fileName(), arrSeen, arrText);
         m_nRecordedValues += arrData.size();
+        m_pLog->Forget(QStringLiteral("realtime"));
     }
 
     // What the readers saw against what the file holds.

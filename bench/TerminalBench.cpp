@@ -281,7 +281,11 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
     std::atomic<bool> bWriting{true};
     std::atomic<qint64> nWritten{0};
     std::mutex writeMutex; // held around each write, so a hang-up waits for it
-    QByteArray stream;
+    // The stream goes to a file, not into this process's memory, whose
+    // growth is measured.
+    QFile streamFile(dir.filePath(QStringLiteral("stream")));
+    if (!streamFile.open(QIODevice::WriteOnly))
+        return 1;
     const QByteArray traffic = Traffic();
     std::thread writer([&] {
         qsizetype nPos = 0;
@@ -297,7 +301,7 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
                         nPos = (nPos + nTake) % traffic.size();
                     }
                     if (line.Write(chunk)) {
-                        stream += chunk;
+                        streamFile.write(chunk);
                         nWritten += chunk.size();
                     }
                 }
@@ -389,6 +393,9 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
     QFileInfoList arrFiles =
         QDir(strArchives).entryInfoList({QStringLiteral("*.txt")}, QDir::Files, QDir::Time);
     std::reverse(arrFiles.begin(), arrFiles.end()); // oldest first
+    streamFile.close();
+    streamFile.open(QIODevice::ReadOnly);
+    const QByteArray stream = streamFile.readAll();
     // Each archive continues the stream where the one before it ended.
     qsizetype nPos = 0;
     bool bStreamEqual = true;
