@@ -1,11 +1,13 @@
 // Reading the module's replies: numbers against strtoll, the "?" and
 // acknowledgement replies, the address echo, the identification fields and
 // their split for writing, and the binary measured value against its
-// encoding.
+// encoding; the measured value of a simulated module at a drawn signal read
+// back from its text and its binary reply, with and without the check byte.
 #include "FuzzInput.h"
 
 #include "module/ModuleCommand.h"
 #include "module/ModuleReply.h"
+#include "sim/SimModule.h"
 
 #include <algorithm>
 #include <climits>
@@ -66,6 +68,29 @@ void CheckIdentification(const QByteArray& reply)
     FUZZ_CHECK(request.m_text == "S01;IDN\"" + field2 + "\",\"" + field3 + "\";");
 }
 
+void CheckSimulatedValue(qint32 nRaw, bool bBinary, bool bChecksum)
+{
+    CSimModule module(1, SimOptions());
+    module.SetRaw(nRaw);
+    const auto noAddressFree = [](int) { return false; };
+    module.RunFrame({bBinary ? "COF8" : "COF0", bChecksum ? "CSM1" : "CSM0"}, 0, noAddressFree);
+    const QByteArray reply = module.RunFrame({"MSV?"}, 0, noAddressFree).m_reply;
+    const qint32 nValue = module.ValueAt(0);
+    if (!bBinary) {
+        FUZZ_CHECK(CModuleReply::Atoi(reply) == nValue);
+        return;
+    }
+    qint32 nDecoded = 0;
+    FUZZ_CHECK(CModuleReply::DecodeMeasuredValue(reply, bChecksum, nDecoded));
+    FUZZ_CHECK(nDecoded == std::clamp(nValue, -0x800000, 0x7FFFFF));
+    if (bChecksum) {
+        QByteArray damaged = reply;
+        damaged[3] = static_cast<char>(damaged[3] ^ 0x01);
+        FUZZ_CHECK(CModuleReply::CheckMeasuredValue(damaged, true, nDecoded) ==
+                   CModuleReply::ValueReply::BadCheckByte);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
@@ -74,7 +99,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     const int nAddress = static_cast<int>(input.Range(-5, 120));
     const qint32 nValue = static_cast<qint32>(input.Range(-0x800000, 0x7FFFFF));
     const bool bChecksum = input.Bool();
+    const auto nRaw = static_cast<qint32>(input.Range(INT32_MIN, INT32_MAX));
+    const bool bBinary = input.Bool();
     const QByteArray reply = input.Rest();
+    CheckSimulatedValue(nRaw, bBinary, bChecksum);
 
     FUZZ_CHECK(CModuleReply::Atoi(reply) == ReferenceAtoi(reply));
     FUZZ_CHECK(CModuleReply::IsUnsupported(reply) == (reply == "?\r\n"));

@@ -121,8 +121,10 @@ int main(int argc, char** argv)
     for (const QByteArray& frame : frames) {
         const QByteArray reply = bus.Process(frame);
         Write("hex_text", frame.toHex(' ') + ' ' + reply.toHex(' ').toUpper());
-        // Address, a measured value of three bytes, the check byte flag, the reply.
-        Write("module_reply", QByteArray::fromHex("06") + frame.mid(1, 3) + char(1) + reply);
+        // Address, a measured value of three bytes, the check byte flag, a raw
+        // signal of four bytes, the binary output flag, the reply.
+        Write("module_reply", QByteArray::fromHex("06") + frame.mid(1, 3) + char(1) +
+                                  QByteArray::fromHex("8012d687") + char(1) + reply);
         const int nReplyLen =
             frame.contains('?') ? CModuleCommand::QueryReplyLength(frame.mid(4, 3).constData()) : 3;
         Write("reply_collector", Exchange(nReplyLen, reply) + Exchange(3, "0\r\n"));
