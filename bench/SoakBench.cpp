@@ -9,18 +9,28 @@
 //
 //   bench_soak [--modules N] [--seconds S] [--faults P] [--seed N]
 //              [--hangup-every A-B] [--realtime-every S] [--realtime-for S]
+//              [--broker-restart-every S]
+//
+// With --broker-restart-every, remote monitoring publishes every reading to a
+// mosquitto of its own on loopback, stopped for 5 s and started again that
+// often; a durable subscriber collects what arrives, and each address's
+// sequence numbers must come in order, a gap only where the queue dropped.
 #include "BenchContext.h"
 #include "BenchKit.h"
+#include "TestBroker.h"
 #include "curves/PlotDisplayDialog.h"
 #include "link/ReadingTap.h"
 #include "multi/32DisplayDialog.h"
 #include "multi/PatrolWorker.h"
 #include "recording/WeightRecord.h"
+#include "remote/RemoteMonitor.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +45,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace {
@@ -141,6 +152,30 @@ private:
     int m_nMisfiled = 0;
 };
 
+// Hands every reading to two sinks: the bench's log and remote monitoring.
+class CTeeSink : public CReadingSink
+{
+public:
+    CTeeSink(std::shared_ptr<CReadingSink> pFirst, std::shared_ptr<CReadingSink> pSecond)
+        : m_pFirst(std::move(pFirst)), m_pSecond(std::move(pSecond))
+    {
+    }
+    void OnReading(const MeasuredReading& reading) override
+    {
+        m_pFirst->OnReading(reading);
+        m_pSecond->OnReading(reading);
+    }
+    void OnPatrolCycle(qint64 nElapsedMs, int nMaxAddress) override
+    {
+        m_pFirst->OnPatrolCycle(nElapsedMs, nMaxAddress);
+        m_pSecond->OnPatrolCycle(nElapsedMs, nMaxAddress);
+    }
+
+private:
+    std::shared_ptr<CReadingSink> m_pFirst;
+    std::shared_ptr<CReadingSink> m_pSecond;
+};
+
 struct Options
 {
     int m_nModules = 8;
@@ -150,6 +185,7 @@ struct Options
     QString m_strHangups = QStringLiteral("180-300");
     int m_nRealTimeEveryS = 150;
     int m_nRealTimeForS = 60;
+    int m_nBrokerRestartS = 0; // 0: no remote monitoring
 };
 
 bool ParseOptions(const QStringList& arrArgs, Options& options)
@@ -169,6 +205,8 @@ bool ParseOptions(const QStringList& arrArgs, Options& options)
             options.m_strHangups = strValue;
         else if (strName == "--realtime-every")
             options.m_nRealTimeEveryS = std::max(2, strValue.toInt());
+        else if (strName == "--broker-restart-every")
+            options.m_nBrokerRestartS = std::max(0, strValue.toInt());
         else if (strName == "--realtime-for")
             options.m_nRealTimeForS = std::max(1, strValue.toInt());
         else
@@ -215,6 +253,8 @@ public:
 
     int Run()
     {
+        if (m_options.m_nBrokerRestartS > 0 && !StartMonitoring())
+            return 1;
         if (!m_context.BusLink().OpenBusPort())
             std::printf("the port did not open at the start\n");
         m_run.start();
@@ -239,7 +279,8 @@ public:
         m_patrol.StopWorker();
         m_realTime.StopWorker();
         m_context.BusLink().ClosePort();
-        return Report(dWallS, dCpu);
+        const bool bMqttOk = m_options.m_nBrokerRestartS == 0 || ReportMonitoring();
+        return Report(dWallS, dCpu, bMqttOk);
     }
 
 private:
@@ -264,8 +305,109 @@ private:
         }
     }
 
+    bool StartMonitoring()
+    {
+        if (CTestBroker::Program().isEmpty() || !m_broker.Start()) {
+            std::printf("mosquitto did not start\n");
+            return false;
+        }
+        m_subscriber.setStandardOutputFile(m_mqttDir.filePath(QStringLiteral("received")));
+        m_subscriber.start(QStringLiteral("mosquitto_sub"),
+                           {"-p", QString::number(m_broker.Port()), "-t", "soak/#", "-q", "1", "-c",
+                            "-i", "soak-sub", "-F", "%t %p"});
+        m_subscriber.waitForStarted();
+        QTest::qWait(500);
+        MqttSettings settings;
+        settings.m_strHost = QStringLiteral("127.0.0.1");
+        settings.m_nPort = m_broker.Port();
+        settings.m_strPrefix = QStringLiteral("soak");
+        settings.m_strClientId = QStringLiteral("soak-tool");
+        m_monitor.Start(settings);
+        CReadingTap& tap = m_context.BusLink().Readings();
+        tap.SetSink(std::make_shared<CTeeSink>(m_pLog, tap.Sink()));
+        m_tBrokerNext = Clock::now() + std::chrono::seconds(m_options.m_nBrokerRestartS);
+        return true;
+    }
+
+    // Stopped for 5 s every so often, then started again on its port.
+    void TickBroker()
+    {
+        if (m_options.m_nBrokerRestartS == 0 || Clock::now() < m_tBrokerNext)
+            return;
+        if (m_bBrokerUp) {
+            m_broker.Stop();
+            m_bBrokerUp = false;
+            ++m_nBrokerRestarts;
+            m_tBrokerNext = Clock::now() + std::chrono::seconds(5);
+        } else {
+            m_bBrokerUp = m_broker.Start();
+            if (!m_bBrokerUp)
+                std::printf("mosquitto did not start again\n");
+            m_tBrokerNext = Clock::now() + std::chrono::seconds(m_options.m_nBrokerRestartS);
+        }
+    }
+
+    bool ReportMonitoring()
+    {
+        if (!m_bBrokerUp)
+            m_bBrokerUp = m_broker.Start();
+        // The queue goes out once the publisher is connected again.
+        QElapsedTimer reconnect;
+        reconnect.start();
+        while (m_monitor.GetStatus().m_state != CMqttPublisher::State::Connected &&
+               reconnect.elapsed() < 30000)
+            QTest::qWait(100);
+        const quint64 nLeft = m_monitor.Stop(10000);
+        const CMqttPublisher::Status status = m_monitor.GetStatus();
+        QTest::qWait(2000);
+        m_subscriber.terminate();
+        m_subscriber.waitForFinished(5000);
+        QFile file(m_mqttDir.filePath(QStringLiteral("received")));
+        std::map<int, qint64> lastSeq;
+        std::map<int, std::set<qint64>> seen;
+        quint64 nMessages = 0;
+        quint64 nGaps = 0;
+        quint64 nRepeated = 0;
+        quint64 nBackwards = 0;
+        if (file.open(QIODevice::ReadOnly)) {
+            while (!file.atEnd()) {
+                const QByteArray line = file.readLine().trimmed();
+                const qsizetype nBrace = line.indexOf('{');
+                if (nBrace < 0 || !(line.contains("/value ") || line.contains("/error ")))
+                    continue;
+                const QJsonObject json = QJsonDocument::fromJson(line.mid(nBrace)).object();
+                const int nAddress = json.value(QStringLiteral("addr")).toInt();
+                const qint64 nSeq = json.value(QStringLiteral("seq")).toInteger();
+                const qint64 nLast = lastSeq.count(nAddress) ? lastSeq[nAddress] : 0;
+                ++nMessages;
+                // QoS 1 delivers at least once: a repeat is allowed, a step back not.
+                if (!seen[nAddress].insert(nSeq).second) {
+                    ++nRepeated;
+                    continue;
+                }
+                if (nSeq < nLast) {
+                    ++nBackwards;
+                    continue;
+                }
+                nGaps += quint64(nSeq - nLast - 1);
+                lastSeq[nAddress] = nSeq;
+            }
+        }
+        std::printf("remote monitoring: broker stopped and started %d times; %llu readings "
+                    "received, %llu missing (the queue dropped %llu, %llu undelivered at the "
+                    "end), %llu out of order, %llu repeated\n",
+                    m_nBrokerRestarts, static_cast<unsigned long long>(nMessages),
+                    static_cast<unsigned long long>(nGaps),
+                    static_cast<unsigned long long>(status.m_nDropped),
+                    static_cast<unsigned long long>(nLeft),
+                    static_cast<unsigned long long>(nBackwards),
+                    static_cast<unsigned long long>(nRepeated));
+        return nBackwards == 0 && nGaps <= status.m_nDropped + nLeft;
+    }
+
     void Tick()
     {
+        TickBroker();
         const qint64 nElapsedMs = m_run.elapsed();
         const qint64 nRss = RssKiB();
         m_nRssMaxKiB = std::max(m_nRssMaxKiB, nRss);
@@ -435,7 +577,7 @@ private:
         std::printf("RECORDING: %s\n", qPrintable(strText));
     }
 
-    int Report(double dWallS, double dCpu)
+    int Report(double dWallS, double dCpu, bool bMqttOk)
     {
         const double dGrowthMiB =
             m_nRssBaseKiB == 0 ? 0.0 : (m_nRssEndKiB - m_nRssBaseKiB) / 1024.0;
@@ -469,7 +611,7 @@ private:
                         m_nRssBaseKiB / 1024.0, m_nRssBaseS, m_nRssEndKiB / 1024.0, dGrowthMiB,
                         m_nRssMaxKiB / 1024.0);
         std::printf("CPU %.1f %% of one core\n", 100.0 * dCpu / dWallS);
-        const bool bOk = m_nHangs == 0 && m_nStalls == 0 && m_nRecordFaults == 0 &&
+        const bool bOk = bMqttOk && m_nHangs == 0 && m_nStalls == 0 && m_nRecordFaults == 0 &&
                          m_pLog->Misfiled() == 0 && dGrowthMiB < 5.0;
         std::printf("%s\n", bOk ? "goals met" : "GOALS MISSED");
         return bOk ? 0 : 1;
@@ -480,6 +622,14 @@ private:
     C32DisplayDialog m_patrol;
     CPlotDisplayDialog m_realTime;
     std::shared_ptr<CReadingLog> m_pLog = std::make_shared<CReadingLog>();
+
+    CTestBroker m_broker;
+    bool m_bBrokerUp = true;
+    int m_nBrokerRestarts = 0;
+    Clock::time_point m_tBrokerNext;
+    CRemoteMonitor m_monitor{m_context.BusLink()};
+    QTemporaryDir m_mqttDir;
+    QProcess m_subscriber;
 
     QElapsedTimer m_run;
     double m_dCpuStart = 0.0;
@@ -521,7 +671,8 @@ int main(int argc, char** argv)
     Options options;
     if (!ParseOptions(app.arguments(), options)) {
         std::fprintf(stderr, "usage: bench_soak [--modules N] [--seconds S] [--faults P] [--seed "
-                             "N] [--hangup-every A-B] [--realtime-every S] [--realtime-for S]\n");
+                             "N] [--hangup-every A-B] [--realtime-every S] [--realtime-for S] "
+                             "[--broker-restart-every S]\n");
         return 2;
     }
     // The patrol records into the working folder.

@@ -421,6 +421,10 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
     std::printf("  UI latency ms: p50 %.2f  p99 %.2f  max %.2f; CPU %.1f %% of one core\n",
                 Percentile(arrLatencyMs, 0.5), Percentile(arrLatencyMs, 0.99),
                 Percentile(arrLatencyMs, 1.0), 100.0 * dCpu / dWallS);
+    std::printf("  RSS MiB every 10 s:");
+    for (double d : arrRssMiB)
+        std::printf(" %.1f", d);
+    std::printf("\n");
     if (arrRssMiB.size() > 6) {
         const auto [pMin, pMax] = std::minmax_element(arrRssMiB.begin() + 6, arrRssMiB.end());
         std::printf("  RSS after the first minute: %.1f .. %.1f MiB, at the end %.1f (growth "

@@ -38,12 +38,12 @@ class CReadingTap
 {
 public:
     void SetSink(std::shared_ptr<CReadingSink> pSink);
+    // The sink in place (null for none), to be wrapped by another.
+    std::shared_ptr<CReadingSink> Sink() const;
     void Report(const MeasuredReading& reading);
     void ReportCycle(qint64 nElapsedMs, int nMaxAddress);
 
 private:
-    std::shared_ptr<CReadingSink> Sink() const;
-
     mutable std::mutex m_mutex;
     std::shared_ptr<CReadingSink> m_pSink;
 };

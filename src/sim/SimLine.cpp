@@ -6,6 +6,7 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -109,7 +110,10 @@ CSimLine::End CSimLine::Serve(int fd, bool bEndOnHangUp)
         if (input.isEmpty())
             continue;
         auto tArrived = CSimBus::Clock::now();
-        for (const CSimBus::Reply& reply : m_bus.Feed(input, tArrived)) {
+        const std::vector<CSimBus::Reply> replies = m_bus.Feed(input, tArrived);
+        if (std::exchange(m_bCollided, false))
+            continue;
+        for (const CSimBus::Reply& reply : replies) {
             Answer(fd, reply, tArrived);
             tArrived = std::max(tArrived, CSimBus::Clock::now());
             if (m_bStop.load())
@@ -126,6 +130,8 @@ void CSimLine::Answer(int fd, const CSimBus::Reply& reply, CSimBus::Clock::time_
     if (!WaitUntil(tArrived +
                    duration_cast<CSimBus::Clock::duration>(duration<double, std::milli>(dWaitMs))))
         return;
+    pollfd waiting = {fd, POLLIN, 0};
+    m_bCollided = m_bCollided || (::poll(&waiting, 1, 0) > 0 && (waiting.revents & POLLIN) != 0);
     if (!reply.m_noise.isEmpty())
         WriteAll(fd, reply.m_noise);
     const QList<QByteArray> arrWrites = reply.Writes();

@@ -42,6 +42,11 @@ private:
     void WriteAll(int fd, const QByteArray& bytes);
 
     CSimBus& m_bus;
+    // A frame came in while a reply was still to go out: the tool had given up
+    // on that reply. On a real bus the addressed module answers that frame at
+    // once and both replies collide; here the frame's reply is dropped, rather
+    // than sent one frame behind for as long as the tool keeps pace.
+    bool m_bCollided = false;
     int m_arrWake[2] = {-1, -1};
     std::atomic<bool> m_bStop{false};
     std::mutex m_mutexStop;

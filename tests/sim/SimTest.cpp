@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <chrono>
 #include <fcntl.h>
@@ -363,6 +364,24 @@ private Q_SLOTS:
         CSimBus banded(options);
         QCOMPARE(Decode(banded.Process("S02;MSV?;")) - Decode(banded.Process("S01;MSV?;")),
                  Decode(quiet.Process("S02;MSV?;")) - Decode(quiet.Process("S01;MSV?;")) + 5000);
+    }
+
+    void frameDuringAHeldReplyGetsNoReply()
+    {
+        SimOptions options = Quiet();
+        options.m_faults.m_nDelayMs = 500;
+        CPtySimulator simulator(options);
+        QVERIFY2(!simulator.Start().isEmpty(), qPrintable(simulator.ErrorText()));
+        const int fd = OpenRaw(simulator.SlavePath());
+        QVERIFY(fd >= 0);
+        // Address 1's reply is held back; address 3 is asked meanwhile, as a
+        // tool does that gave up on it. Its reply would collide: none comes,
+        // and the next question gets its own answer, not address 3's.
+        QCOMPARE(::write(fd, "S01;ADR?;", 9), 9);
+        QThread::msleep(20);
+        QCOMPARE(Ask(fd, "S03;ADR?;", 5000), QByteArray("01\r\n"));
+        QCOMPARE(Ask(fd, "S17;ADR?;", 5000), QByteArray("17\r\n"));
+        ::close(fd);
     }
 
     void ptyServesAndVanishes()
