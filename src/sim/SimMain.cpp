@@ -78,6 +78,9 @@ bool ParseRaw(const QString& strText, int& nAddress, qint32& nRaw)
     return bAddressOk && bRawOk;
 }
 
+// The longest module reaction time taken: a minute.
+constexpr double kMaxTurnaroundMs = 60000.0;
+
 // The longest ADDR=VALUE line taken; the rest of a longer one is dropped.
 constexpr qsizetype kMaxRawLine = 256;
 
@@ -251,9 +254,13 @@ int main(int argc, char* argv[])
             if (!bOk || options.m_nBaud <= 0)
                 return Fail(QStringLiteral("bad baud rate \"%1\"").arg(strValue));
         } else if (strArg == "--turnaround-ms") {
+            // toDouble takes "nan", "inf" and 1e308 too: a wait that never ends.
             options.m_dTurnaroundMs = strValue.toDouble(&bOk);
-            if (!bOk || options.m_dTurnaroundMs < 0.0)
-                return Fail(QStringLiteral("bad turnaround \"%1\"").arg(strValue));
+            if (!bOk ||
+                !(options.m_dTurnaroundMs >= 0.0 && options.m_dTurnaroundMs <= kMaxTurnaroundMs))
+                return Fail(QStringLiteral("bad turnaround \"%1\" (0 to %2 ms)")
+                                .arg(strValue)
+                                .arg(kMaxTurnaroundMs));
         } else if (strArg == "--seed") {
             options.m_nSeed = strValue.toUInt(&bOk);
             if (!bOk)

@@ -224,6 +224,10 @@ private slots:
             << "tolvex-cli" << QStringList{"--simulate=" + strList, "msv", "1"};
         QTest::newRow("sim 128 KiB argument") << "tolvex-sim" << QStringList{strLongest};
         QTest::newRow("sim 10^5-digit baud") << "tolvex-sim" << QStringList{"--baud", strDigits};
+        QTest::newRow("sim turnaround nan")
+            << "tolvex-sim" << QStringList{"--turnaround-ms", "nan"};
+        QTest::newRow("sim turnaround 1e308")
+            << "tolvex-sim" << QStringList{"--turnaround-ms", "1e308"};
         QTest::newRow("sim 10^5-digit seed") << "tolvex-sim" << QStringList{"--seed", strDigits};
         QTest::newRow("sim address list") << "tolvex-sim" << QStringList{"--modules", strList};
         QTest::newRow("sim 10000 arguments")

@@ -5,8 +5,10 @@
 //   fuzz_seed_writer OUTDIR
 #include "module/GbkCodec.h"
 #include "module/ModuleCommand.h"
+#include "module/ModuleReply.h"
 #include "module/ParameterTable.h"
 #include "params/ParamFile.h"
+#include "recording/WeightRecord.h"
 #include "sim/SimBus.h"
 
 #include <QCoreApplication>
@@ -170,6 +172,25 @@ int main(int argc, char** argv)
           "-v|--simulate|patrol|--record|x.sdat|--all", "--simulate= 0, 5 ,99|write|1|FMD|-3|--|-n",
           "--port=tcp://10.0.0.7:4001|send|S01;MSV?;"})
         Write("command_line", QByteArray(pszLine).replace('|', '\0'));
+
+    // A recording of the simulated module's measured values, one every 100 ms,
+    // with the windows first: count, then start and zoom level of each.
+    QByteArray history = QByteArray::fromHex("03"
+                                             "0000"
+                                             "0a00"
+                                             "4000"
+                                             "0c01"
+                                             "0fff"
+                                             "0502");
+    const qint64 nStartMs = 1765000000000;
+    for (int i = 0; i < 300; ++i) {
+        const QByteArray reply = bus.Process("S03;MSV?;");
+        char record[WeightRecord::kSize];
+        WeightRecord::Make(CModuleReply::Atoi(reply), nStartMs + 100 * i).ToBytes(record);
+        history.append(record, WeightRecord::kSize);
+    }
+    Write("history_file", history);
+    Write("history_file", QByteArray::fromHex("00000000") + history.right(40));
 
     ModuleParamRecord record;
     PageDisplayState state;

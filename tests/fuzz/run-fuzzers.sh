@@ -19,7 +19,7 @@ flags=(-timeout=10 -malloc_limit_mb=256 -rss_limit_mb=2048 -print_final_stats=1)
 smoke_runs() {
     case $1 in
         vbs_script) echo 3000 ;;
-        sim_frames) echo 5000 ;;
+        sim_frames | history_file) echo 5000 ;;
         stp_file) echo 10000 ;;
         command_line) echo 20000 ;;
         *) echo 30000 ;;

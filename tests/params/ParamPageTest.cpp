@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "TestPageContext.h"
 
 #include "params/ParamFile.h"
@@ -429,6 +430,26 @@ private Q_SLOTS:
         QCOMPARE(nSize % 12, 0);
         QTest::qWait(200);
         QCOMPARE(QFileInfo(strPath).size(), nSize); // nothing after the stop
+
+        // A disk that fills: one message for the recording, whole records
+        // only, and the page goes on reading.
+        context.ClearRecorded();
+        const QString strFull = dir.filePath("full.dat");
+        {
+            CFileSizeLimit limit(12 * 3 + 5);
+            QVERIFY(limit.IsSet());
+            QVERIFY(page.StartRecording(strFull));
+            QTRY_COMPARE_WITH_TIMEOUT(context.Messages(),
+                                      QStringList{QStringLiteral("写文件错误,错误码:27")}, 20000);
+            const auto readings = [&] {
+                return context.Simulator().Bus().FrameLog().count("S03;MSV?;");
+            };
+            const qsizetype nReadings = readings();
+            QTRY_VERIFY_WITH_TIMEOUT(readings() >= nReadings + 5, 20000);
+            Click(page, "buttonRecord");
+        }
+        QCOMPARE(QFileInfo(strFull).size(), 36);
+        QCOMPARE(context.Messages().size(), 1);
     }
 
     void importFillsEveryFieldAndRefusesBadFiles()
