@@ -14,8 +14,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
+#include <QSet>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTest>
 
 #include <random>
@@ -51,18 +52,24 @@ bool IsWorking(CTolvexApp& app, int nTab)
     }
 }
 
-// Gives every page work: the patrol started, the terminal sending every
-// 20 ms; the parameter and real-time pages poll whenever they show.
-void SetToWork(CTolvexApp& app)
+// Sets every page to work: the module at address 3 read into the parameter
+// page (which then polls it whenever it shows), the terminal sending every
+// 20 ms; the patrol and the real-time poll run whenever their pages show.
+bool SetToWork(CTolvexApp& app)
 {
-    Show(app, kTabMulti);
-    QTest::mouseClick(app.View()->MultiPage()->findChild<QPushButton*>("buttonPatrol"),
-                      Qt::LeftButton);
+    Show(app, kTabParams);
+    CParamSettingsDialog* pParams = app.View()->ParamPage();
+    QTableWidget* pGrid = pParams->findChild<QTableWidget*>("gridBus");
+    QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {},
+                      pGrid->visualItemRect(pGrid->item(3, 0)).center());
+    if (!QTest::qWaitFor([pParams] { return pParams->IsModuleRead(); }, 20000))
+        return false;
     Show(app, kTabTerminal);
     QWidget* pTerminal = app.View()->Page(kTabTerminal);
     pTerminal->findChild<QPlainTextEdit*>("editSend")->setPlainText(QStringLiteral("S03;MSV?;"));
     pTerminal->findChild<QLineEdit*>("editSendInterval")->setText(QStringLiteral("20"));
     QTest::mouseClick(pTerminal->findChild<QCheckBox*>("checkTimedSend"), Qt::LeftButton);
+    return true;
 }
 
 } // namespace
@@ -87,10 +94,10 @@ private Q_SLOTS:
         QString strError;
         auto pApp = StartOnTab(kTabParams, strError);
         QVERIFY2(pApp, qPrintable(strError));
-        SetToWork(*pApp);
-        QVERIFY(pApp->View()->MultiPage()->IsPatrolling());
+        QVERIFY(SetToWork(*pApp));
         const QList<int> arrTabs{kTabParams, kTabMulti, kTabPlot, kTabTerminal};
         int nShown = kTabTerminal;
+        QSet<int> arrSeenWorking;
         for (int i = 1; i <= 200; ++i) {
             const int nTab = i % 20 == 0 ? kTabHistory : arrTabs[int(random() % 4)];
             Show(*pApp, nTab);
@@ -107,8 +114,11 @@ private Q_SLOTS:
                 QCOMPARE(bus.FrameLog().size(), nFrames);
             } else {
                 QTest::qWait(int(random() % 60));
+                if (IsWorking(*pApp, nTab))
+                    arrSeenWorking.insert(nTab);
             }
         }
+        QCOMPARE(arrSeenWorking, QSet<int>({kTabParams, kTabMulti, kTabPlot}));
         QVERIFY(pApp->MainFrame()->close());
         pApp->ExitInstance();
     }
@@ -123,7 +133,7 @@ private Q_SLOTS:
             QString strError;
             auto pApp = StartOnTab(kTabParams, strError);
             QVERIFY2(pApp, qPrintable(strError));
-            SetToWork(*pApp);
+            QVERIFY(SetToWork(*pApp));
             Show(*pApp, arrTabs[int(random() % 4)]);
             QTest::qWait(int(random() % 500));
             QVERIFY(pApp->MainFrame()->close());
