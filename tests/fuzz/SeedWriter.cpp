@@ -9,11 +9,15 @@
 #include "module/ParameterTable.h"
 #include "params/ParamFile.h"
 #include "recording/WeightRecord.h"
+#include "remote/MqttSettings.h"
+#include "settings/PortMap.h"
+#include "settings/SettingsStore.h"
 #include "sim/SimBus.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -100,6 +104,48 @@ void WriteParamFile(const ModuleParamRecord& record, const PageDisplayState& sta
         std::fprintf(stderr, "%s\n", qPrintable(strError));
         std::exit(1);
     }
+}
+
+// The settings file as the tool's store leaves it: the defaults, then edited
+// port and curve settings, a port map and the remote group. Each seed takes
+// the text whole and looks up COM3 and COM1.
+void WriteSettingsSeeds()
+{
+    const QTemporaryDir dir;
+    const QString strFile = dir.filePath("TolvexSoftware.conf");
+    const auto writeSeed = [&strFile] {
+        QFile file(strFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(strFile));
+            std::exit(1);
+        }
+        Write("settings_text", QByteArray("\x01\x02\x00", 3) + file.readAll());
+    };
+    ComSettings com;
+    PlotSettings plot;
+    CSettingsStore store(strFile);
+    store.Load(com, plot);
+    writeSeed();
+    com = {3, 115200, 7, 2, 'O'};
+    store.SaveComSettings(com);
+    plot.m_nRealTimeMax = 5000;
+    plot.m_nRealTimeMin = 0;
+    plot.m_nHistoryDivisions = 50;
+    store.SavePlotSettings(plot);
+    CPortMap(strFile).SetDevice(3, "/dev/ttyUSB0");
+    writeSeed();
+    CPortMap(strFile).SetDevice(1, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART-if00-port0");
+    MqttSettings mqtt;
+    mqtt.m_strHost = "broker.local";
+    mqtt.m_nPort = 8883;
+    mqtt.m_bTls = true;
+    mqtt.m_strCaFile = "/etc/ssl/certs/ca.pem";
+    mqtt.m_strUser = "line4";
+    mqtt.m_strPassword = "secret";
+    mqtt.m_bSavePassword = true;
+    mqtt.m_nQos = 0;
+    mqtt.Save(strFile);
+    writeSeed();
 }
 
 } // namespace
@@ -203,5 +249,6 @@ int main(int argc, char** argv)
     state.m_nDecimals = 3;
     state.m_nDivision = 1;
     WriteParamFile(record, state);
+    WriteSettingsSeeds();
     return 0;
 }

@@ -18,7 +18,7 @@ flags=(-timeout=10 -malloc_limit_mb=256 -rss_limit_mb=2048 -print_final_stats=1)
 # Runs per target for the smoke test: a few seconds each on one core.
 smoke_runs() {
     case $1 in
-        vbs_script) echo 3000 ;;
+        vbs_script | settings_text) echo 3000 ;;
         sim_frames | history_file) echo 5000 ;;
         stp_file) echo 10000 ;;
         command_line) echo 20000 ;;
@@ -54,6 +54,10 @@ for exe in "$out"/bin/fuzz_*; do
         status=1
     fi
     cat "$logs"/*.log > "$logs/all.txt"
+    # With -jobs the main log repeats every job's log: the figures come from
+    # the jobs' own logs, else from the one log.
+    stats=("$logs"/fuzz-*.log)
+    [ -e "${stats[0]}" ] || stats=("$logs/fuzz.log")
     if grep -qE '^==[0-9]+==ERROR|^SUMMARY|property failed|Test unit written' "$logs/all.txt"; then
         status=1
         echo "$target: failed, see $logs" >&2
@@ -62,6 +66,6 @@ for exe in "$out"/bin/fuzz_*; do
         /stat::number_of_executed_units/ { runs += $2 }
         /stat::average_exec_per_sec/ { rate += $2 }
         / ft: / { for (i = 1; i < NF; ++i) if ($i == "ft:" && $(i + 1) > ft) ft = $(i + 1) }
-        END { printf "%-16s %12d %8d %8d %14s %s\n", t, runs, rate, ft, k, c }' "$logs/all.txt"
+        END { printf "%-16s %12d %8d %8d %14s %s\n", t, runs, rate, ft, k, c }' "${stats[@]}"
 done
 exit $status
