@@ -1,4 +1,5 @@
 #include "recording/BoundedRead.h"
+#include "recording/FdCloser.h"
 
 #include <QFile>
 
@@ -6,23 +7,6 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-// Closes the descriptor on every way out.
-class CFdHolder
-{
-public:
-    explicit CFdHolder(int nFd) : m_nFd(nFd) {}
-    ~CFdHolder() { ::close(m_nFd); }
-    CFdHolder(const CFdHolder&) = delete;
-    CFdHolder& operator=(const CFdHolder&) = delete;
-
-private:
-    int m_nFd;
-};
-
-} // namespace
 
 int CBoundedRead::Read(const QString& strPath, qint64 nMaxBytes, Longer longer, QByteArray& bytes,
                        int nOpenFlags)
@@ -32,7 +16,7 @@ int CBoundedRead::Read(const QString& strPath, qint64 nMaxBytes, Longer longer, 
                            nOpenFlags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
     if (nFd < 0)
         return errno;
-    const CFdHolder holder(nFd);
+    const CFdCloser holder(nFd);
     struct stat st
     {
     };

@@ -1,4 +1,5 @@
 #include "recording/RecordingReader.h"
+#include "recording/FdCloser.h"
 
 #include <QFile>
 
@@ -8,23 +9,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-// Closes the descriptor (and so drops its lock) on every way out.
-class CFdCloser
-{
-public:
-    explicit CFdCloser(int nFd) : m_nFd(nFd) {}
-    ~CFdCloser() { ::close(m_nFd); }
-    CFdCloser(const CFdCloser&) = delete;
-    CFdCloser& operator=(const CFdCloser&) = delete;
-
-private:
-    int m_nFd;
-};
-
-} // namespace
 
 qint64 CRecordingReader::MaxCopyBytes()
 {
