@@ -113,6 +113,8 @@ private:
     // patrol covers them all, for this run only.
     void SelectSimulatedModules();
     void RenderCurrentPage(QPainter& painter, const QRect& rcTarget);
+    // Paints the shown page onto pPrinter; false with the reason in strError.
+    bool Render(QPrinter* pPrinter, QString& strError);
 
     CSession& m_session;
     // Made before the pages and gone after them.
@@ -126,8 +128,6 @@ private:
     std::unique_ptr<CComAssistDialog> m_pTerminalPage;
     std::unique_ptr<CHistoryCoefDialog> m_pHistoryCoefDialog;
     // Page set-up and print share one printer, so the set-up holds for the next print.
-    bool Render(QPrinter* pPrinter, QString& strError);
-
     std::unique_ptr<QPrinter> m_pPrinter;
     ViewActions m_actions;
     quint32 m_crBackground = kDefaultBackground;
