@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -44,3 +46,28 @@ inline QString StartSimulator(QProcess& sim, const QStringList& arrArgs)
     }
     return QString::fromLocal8Bit(sim.readLine()).trimmed();
 }
+
+// How late the calling thread's event loop turns against a 5 ms timer, from
+// construction until Stop().
+class CLatenessProbe
+{
+public:
+    CLatenessProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (m_tick.isValid())
+                m_arrLateMs.push_back(std::max(0.0, m_tick.nsecsElapsed() / 1e6 - 5.0));
+            m_tick.restart();
+        });
+        m_timer.start();
+    }
+    void Stop() { m_timer.stop(); }
+    const std::vector<double>& LateMs() const { return m_arrLateMs; }
+
+private:
+    std::vector<double> m_arrLateMs;
+    QElapsedTimer m_tick;
+    QTimer m_timer;
+};

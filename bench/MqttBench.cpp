@@ -24,7 +24,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 
 #include <chrono>
 #include <map>
@@ -156,28 +155,6 @@ PatrolRun Patrol(CBusLink& link, int nCycles, bool bPublish)
             nCycles * CPatrolSequence::kAddresses};
 }
 
-// The main thread's lateness against a 5 ms timer while it runs.
-class CLatenessProbe
-{
-public:
-    CLatenessProbe()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (m_tick.isValid())
-                m_arrLateMs.push_back(std::max(0.0, m_tick.nsecsElapsed() / 1e6 - 5.0));
-            m_tick.restart();
-        });
-        m_timer.start();
-    }
-    std::vector<double> m_arrLateMs;
-
-private:
-    QElapsedTimer m_tick;
-    QTimer m_timer;
-};
-
 // Runs the event loop for nMs milliseconds.
 void Spin(int nMs)
 {
@@ -254,9 +231,9 @@ bool PatrolWithBrokerAway(CBusLink& link, CTestBroker& broker, const QString& st
                 nAwayS, static_cast<unsigned long long>(nQueued), nReceived, nRepeats, nInOrder,
                 CPatrolSequence::kAddresses, bAll ? "yes" : "no",
                 static_cast<unsigned long long>(status.m_nDropped),
-                static_cast<unsigned long long>(nLeft), Percentile(probe.m_arrLateMs, 0.5),
-                Percentile(probe.m_arrLateMs, 0.99), Percentile(probe.m_arrLateMs, 1.0));
-    return bAll && Percentile(probe.m_arrLateMs, 0.99) < 20.0;
+                static_cast<unsigned long long>(nLeft), Percentile(probe.LateMs(), 0.5),
+                Percentile(probe.LateMs(), 0.99), Percentile(probe.LateMs(), 1.0));
+    return bAll && Percentile(probe.LateMs(), 0.99) < 20.0;
 }
 
 } // namespace

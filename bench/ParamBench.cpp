@@ -121,17 +121,7 @@ int main(int argc, char** argv)
     page.show();
     QTemporaryDir dir;
     const QString strRecording = dir.filePath("bench.dat");
-    std::vector<double> arrLateMs;
-    QElapsedTimer tick;
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        if (tick.isValid())
-            arrLateMs.push_back(std::max(0.0, tick.nsecsElapsed() / 1e6 - 5.0));
-        tick.restart();
-    });
-    timer.start();
+    CLatenessProbe probe;
     QTableWidget* pGrid = page.findChild<QTableWidget*>("gridBus");
     QTest::mouseClick(pGrid->viewport(), Qt::LeftButton, {},
                       pGrid->visualItemRect(pGrid->item(3, 0)).center());
@@ -147,13 +137,13 @@ int main(int argc, char** argv)
     page.StopRecording();
     const double dPolled = polling.elapsed() / 1000.0;
     page.StopWorker();
-    timer.stop();
+    probe.Stop();
     const qint64 nReadings = QFileInfo(strRecording).size() / 12;
     const double dWirePerReading = WireMs(9 + 6, 1);
     std::printf("poll:  %6.1f readings/s on the page, wire limit %.1f/s; UI thread late by "
                 "median %.2f ms, p99 %.2f ms, max %.2f ms\n",
-                nReadings / dPolled, 1000.0 / dWirePerReading, Percentile(arrLateMs, 0.5),
-                Percentile(arrLateMs, 0.99), Percentile(arrLateMs, 1.0));
+                nReadings / dPolled, 1000.0 / dWirePerReading, Percentile(probe.LateMs(), 0.5),
+                Percentile(probe.LateMs(), 0.99), Percentile(probe.LateMs(), 1.0));
 
     link.ClosePort();
     sim.terminate();

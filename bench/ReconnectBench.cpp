@@ -53,17 +53,7 @@ int main(int argc, char** argv)
     realTime.show();
     QTest::qWait(1000);
 
-    std::vector<double> arrLateMs;
-    QElapsedTimer tick;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    probe.setInterval(5);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        if (tick.isValid())
-            arrLateMs.push_back(std::max(0.0, tick.nsecsElapsed() / 1e6 - 5.0));
-        tick.restart();
-    });
-    probe.start();
+    CLatenessProbe probe;
 
     // Unplugged: the pseudo-terminal's other end closes under the link. (SIGTERM,
     // so that the simulator removes its symbolic link rather than leave it
@@ -84,7 +74,7 @@ int main(int argc, char** argv)
         bRealTimeShown = !bRealTimeShown;
     }
     const double dCpuShare = (CpuSeconds() - dCpuStart) / (gone.elapsed() / 1000.0);
-    probe.stop();
+    probe.Stop();
 
     const auto tLastBefore = link.LastReplyTime();
     QElapsedTimer back;
@@ -99,8 +89,9 @@ int main(int argc, char** argv)
     std::printf("unplugged for %d s under the polling pages, %d reopens and tab switches: UI "
                 "thread late by median %.2f ms, p99 %.2f ms, max %.2f ms; CPU %.2f %% of one "
                 "core\n",
-                nSeconds, nReopens, Percentile(arrLateMs, 0.5), Percentile(arrLateMs, 0.99),
-                Percentile(arrLateMs, 1.0), 100.0 * dCpuShare);
+                nSeconds, nReopens, Percentile(probe.LateMs(), 0.5),
+                Percentile(probe.LateMs(), 0.99), Percentile(probe.LateMs(), 1.0),
+                100.0 * dCpuShare);
     std::printf("plugged in again: %s after %.0f ms (%d reconnection%s)\n",
                 bBack ? "replies flow" : "NO REPLY", dBackMs, nReconnects.load(),
                 nReconnects.load() == 1 ? "" : "s");
