@@ -104,6 +104,11 @@ void CBusLink::SetTransportFactory(BusTransportFactory factory)
                           [this, &factory] { m_pWorker->SetTransportFactory(std::move(factory)); });
 }
 
+void CBusLink::AwaitIoThread()
+{
+    CPostedCall::Blocking(m_pWorker, [] {});
+}
+
 bool CBusLink::OpenPort(const ComSettings& settings)
 {
     const QString strDevice = DeviceForPort(settings.m_nPort);

@@ -78,6 +78,10 @@ public:
     bool OpenBusPort();
     bool ClosePort();
     bool IsPortOpen() const;
+    // Returns once whatever the I/O thread is doing has finished: a listener
+    // that disconnected from PortLost or PortReconnected and then waited here
+    // is called no more.
+    void AwaitIoThread();
     void SendText(const QByteArray& text);
     void SendBytes(const QByteArray& bytes);
     // Bytes handed to SendText/SendBytes or a transaction that the port has not

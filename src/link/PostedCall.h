@@ -60,24 +60,66 @@ public:
     // Connects signal to slot so that every emission, on whatever thread, is
     // posted to pReceiver's thread with copies of its arguments. slot is a
     // member function of Receiver or any callable.
+    //
+    // The emission runs on the sender's thread while pReceiver may be going on
+    // its own. The connection therefore belongs to the sender: Qt (before 6.6)
+    // may free a direct connection's functor that belongs to a receiver going
+    // on another thread while an emission is about to call it. pReceiver's
+    // destruction closes a gate, which keeps an emission already under way
+    // from posting to a receiver that is gone, and then disconnects.
     template <typename Sender, typename Signal, typename Receiver, typename Slot>
     static QMetaObject::Connection Connect(const Sender* pSender, Signal signal,
                                            Receiver* pReceiver, Slot slot)
     {
-        return QObject::connect(
-            pSender, signal, pReceiver,
-            [pReceiver, slot](const auto&... args) {
+        auto pGate = std::make_shared<CReceiverGate>();
+        auto post = [pGate, pReceiver, slot](const auto&... args) {
+            pGate->WhileOpen([&] {
                 Post(pReceiver, [pReceiver, slot, args...] {
                     if constexpr (std::is_member_function_pointer_v<Slot>)
                         std::invoke(slot, pReceiver, args...);
                     else
                         std::invoke(slot, args...);
                 });
-            },
-            Qt::DirectConnection);
+            });
+        };
+        QMetaObject::Connection connection;
+        {
+#if defined(__SANITIZE_THREAD__)
+            std::lock_guard connecting(HandOver());
+            connection = QObject::connect(pSender, signal, CHandedOverSlot(std::move(post)));
+#else
+            connection = QObject::connect(pSender, signal, std::move(post));
+#endif
+        }
+        QObject::connect(pReceiver, &QObject::destroyed, [pGate, connection] {
+            pGate->Close();
+            QObject::disconnect(connection);
+        });
+        return connection;
     }
 
 private:
+    // Open while the receiver of one connection lives.
+    class CReceiverGate
+    {
+    public:
+        template <typename Fn> void WhileOpen(Fn&& fn)
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_bOpen)
+                fn();
+        }
+        void Close()
+        {
+            std::lock_guard lock(m_mutex);
+            m_bOpen = false;
+        }
+
+    private:
+        std::mutex m_mutex;
+        bool m_bOpen = true;
+    };
+
 #if defined(__SANITIZE_THREAD__)
     // Recursive: the poster still holds it when Qt drops the moved-from copy.
     static std::recursive_mutex& HandOver()
@@ -110,6 +152,31 @@ private:
     private:
         static void Synchronise() { std::lock_guard posted(HandOver()); }
 
+        Fn m_fn;
+    };
+
+    // The connected slot under the sanitizer. Qt publishes a new connection to
+    // the emitting thread, and destroys a disconnected one after its last
+    // emission, through atomics of its own that the sanitizer cannot see: the
+    // slot runs under the mutex that Connect holds while connecting and that
+    // the slot's destruction takes first.
+    template <typename Fn> class CHandedOverSlot
+    {
+    public:
+        explicit CHandedOverSlot(Fn&& fn) : m_fn(std::move(fn)) {}
+        CHandedOverSlot(CHandedOverSlot&&) = default;
+        CHandedOverSlot(const CHandedOverSlot&) = delete;
+        CHandedOverSlot& operator=(const CHandedOverSlot&) = delete;
+        CHandedOverSlot& operator=(CHandedOverSlot&&) = delete;
+        ~CHandedOverSlot() { std::lock_guard going(HandOver()); }
+
+        template <typename... Args> void operator()(const Args&... args)
+        {
+            std::lock_guard emitting(HandOver());
+            m_fn(args...);
+        }
+
+    private:
         Fn m_fn;
     };
 #endif

@@ -27,6 +27,9 @@ CRemoteMonitor::CRemoteMonitor(CBusLink& link, QObject* parent)
 
 CRemoteMonitor::~CRemoteMonitor()
 {
+    // The link calls in on its I/O thread, which goes on after this monitor.
+    disconnect(&m_link, nullptr, this, nullptr);
+    m_link.AwaitIoThread();
     Stop();
 }
 
