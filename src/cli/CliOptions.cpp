@@ -2,6 +2,8 @@
 
 #include "module/AddressList.h"
 
+#include <QFile>
+
 bool ParseInt(const QString& strText, int nMin, int nMax, int& nValue)
 {
     const qsizetype nDigitsFrom = strText.startsWith(QLatin1Char('-')) ? 1 : 0;
@@ -195,6 +197,31 @@ QString CliOptions::Usage()
         "\n"
         "Addresses are 0..31. A number, negative ones too, is always a value; \"--\" ends the\n"
         "options. Exit status: 0 done, 1 a bus step failed, 2 nothing sent.\n");
+}
+
+bool CliOptions::DecodeArguments(const QList<QByteArray>& arrRaw, QStringList& arrArgs,
+                                 QString& strError)
+{
+    arrArgs.clear();
+    for (qsizetype i = 0; i < arrRaw.size(); ++i) {
+        const QString strArg = QFile::decodeName(arrRaw[i]);
+        if (QFile::encodeName(strArg) != arrRaw[i]) {
+            QString strShown;
+            for (const char c : arrRaw[i]) {
+                const auto byte = static_cast<unsigned char>(c);
+                strShown += byte >= 0x20 && byte < 0x7f
+                                ? QString(QLatin1Char(c))
+                                : QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+            }
+            strError = QStringLiteral("argument %1 is not valid UTF-8 (%2); names of files "
+                                      "and devices must be")
+                           .arg(i + 1)
+                           .arg(strShown.left(200));
+            return false;
+        }
+        arrArgs << strArg;
+    }
+    return true;
 }
 
 QString CliOptions::UsageErrorLine(const QString& strError)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,13 @@ struct CliOptions
     bool m_bVerbose = false; // -v: the link's log on stderr
     QString m_strCommand;
     QStringList m_arrArguments; // everything after the command
+
+    // argv (without the program name) as text. Names of files and devices are
+    // used as given, so an argument that is no valid UTF-8, which would name
+    // another file once decoded, is refused: false with a message in strError
+    // that shows its bytes.
+    static bool DecodeArguments(const QList<QByteArray>& arrRaw, QStringList& arrArgs,
+                                QString& strError);
 
     // Fills the options from argv (without the program name). False with a
     // message in strError for a usage error.

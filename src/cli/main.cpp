@@ -64,7 +64,15 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    QStringList arrArgs = QCoreApplication::arguments().mid(1);
+    QList<QByteArray> arrRaw;
+    for (int i = 1; i < argc; ++i)
+        arrRaw << QByteArray(argv[i]);
+    QStringList arrArgs;
+    QString strError;
+    if (!CliOptions::DecodeArguments(arrRaw, arrArgs, strError)) {
+        err << CliOptions::UsageErrorLine(strError);
+        return CCliCommands::kUsageError;
+    }
     if (arrArgs.contains(QLatin1String("--help")) || arrArgs.contains(QLatin1String("-h"))) {
         out << CliOptions::Usage();
         return 0;
@@ -74,7 +82,6 @@ int main(int argc, char** argv)
         return 0;
     }
     CliOptions options;
-    QString strError;
     if (!options.Parse(arrArgs, strError)) {
         err << CliOptions::UsageErrorLine(strError);
         return CCliCommands::kUsageError;

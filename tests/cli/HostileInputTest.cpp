@@ -255,6 +255,37 @@ private slots:
         QVERIFY(!err.isEmpty());
     }
 
+    void fileNamesAreTakenByteForByte()
+    {
+        // A name that is valid UTF-8 is written as given; one that is not would
+        // name another file once decoded, so it is refused and nothing written.
+        QTemporaryDir dir;
+        const auto exportTo = [&dir](const QByteArray& name) {
+            QProcess process;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+            process.setProcessEnvironment(env);
+            process.setWorkingDirectory(dir.path());
+            process.start(QStringLiteral("/bin/sh"),
+                          {QStringLiteral("-c"),
+                           QStringLiteral("exec \"$0\" --simulate export 1 \"$(printf '%1')\"")
+                               .arg(QString::fromLatin1(name)),
+                           BinPath("tolvex-cli")});
+            if (!process.waitForFinished(60000))
+                process.kill();
+            return Result{process.exitCode(), QString(),
+                          QString::fromUtf8(process.readAllStandardError())};
+        };
+        const Result refused = exportTo("caf\\351\\377.stp");
+        QCOMPARE(refused.m_nExit, 2);
+        QVERIFY2(refused.m_strErr.contains(QStringLiteral("caf\\xe9\\xff.stp")),
+                 qPrintable(refused.m_strErr));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+        const Result written = exportTo("\\351\\207\\215.stp");
+        QVERIFY2(written.m_nExit == 0, qPrintable(written.m_strErr));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList(QStringLiteral("重.stp")));
+    }
+
     void simulatorTakesEndlessStdin()
     {
         // 64 MiB without a line end, then a line: the simulator keeps a
