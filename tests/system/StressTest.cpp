@@ -1,7 +1,8 @@
 // The window on its simulated bus with every page's worker busy, switched,
 // closed and terminated at drawn moments (a fixed seed, so a failure
 // repeats): each worker is stopped and joined when its page hides, nothing
-// reaches the bus once no page is working, no thread of ours outlives the
+// reaches the bus once no page is working, the patrol's recordings stay whole
+// and unwritten once the window is gone, no thread of ours outlives the
 // window, and the program ends with 0 on SIGTERM whatever it was doing.
 #include "AppRig.h"
 #include "curves/PlotDisplayDialog.h"
@@ -9,16 +10,20 @@
 #include "multi/PatrolWorker.h"
 #include "params/ParamSettingsDialog.h"
 #include "sim/PtySimulator.h"
+#include "terminal/ComAssistDialog.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSet>
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTest>
 
+#include <numeric>
 #include <random>
 
 namespace {
@@ -47,14 +52,38 @@ bool IsWorking(CTolvexApp& app, int nTab)
         return view.MultiPage()->Worker().IsRunning();
     case kTabPlot:
         return view.PlotPage()->IsRunning();
+    case kTabTerminal:
+        return static_cast<CComAssistDialog*>(view.Page(kTabTerminal))->ScriptRun().IsRunning();
     default:
         return false;
     }
 }
 
+// A script that polls address 3 until it is stopped; the terminal's timed
+// send puts the same text on the bus, which the modules ignore.
+void RunScript(CTolvexApp& app)
+{
+    app.View()->Page(kTabTerminal)->findChild<QPushButton*>("buttonRunScript")->click();
+}
+
+// The sizes of the patrol's recordings in the working folder.
+QMap<QString, qint64> Recordings()
+{
+    QMap<QString, qint64> mapSizes;
+    for (const QFileInfo& file : QDir().entryInfoList({QStringLiteral("*.sdat")}, QDir::Files))
+        mapSizes.insert(file.fileName(), file.size());
+    return mapSizes;
+}
+
+qint64 RecordedBytes(const QMap<QString, qint64>& mapSizes)
+{
+    return std::accumulate(mapSizes.begin(), mapSizes.end(), qint64(0));
+}
+
 // Sets every page to work: the module at address 3 read into the parameter
-// page (which then polls it whenever it shows), the terminal sending every
-// 20 ms; the patrol and the real-time poll run whenever their pages show.
+// page (which then polls it whenever it shows), the patrol recording, the
+// terminal sending every 20 ms and running a script; the patrol and the
+// real-time poll run whenever their pages show.
 bool SetToWork(CTolvexApp& app)
 {
     Show(app, kTabParams);
@@ -64,12 +93,18 @@ bool SetToWork(CTolvexApp& app)
                       pGrid->visualItemRect(pGrid->item(3, 0)).center());
     if (!QTest::qWaitFor([pParams] { return pParams->IsModuleRead(); }, 20000))
         return false;
+    Show(app, kTabMulti);
+    app.View()->MultiPage()->findChild<QPushButton*>("buttonSave")->click();
+    if (!QTest::qWaitFor([] { return RecordedBytes(Recordings()) > 0; }, 20000))
+        return false;
     Show(app, kTabTerminal);
     QWidget* pTerminal = app.View()->Page(kTabTerminal);
-    pTerminal->findChild<QPlainTextEdit*>("editSend")->setPlainText(QStringLiteral("S03;MSV?;"));
+    pTerminal->findChild<QPlainTextEdit*>("editSend")
+        ->setPlainText(QStringLiteral("while (true) { Send('S03;MSV?;'); Delay(20); }"));
     pTerminal->findChild<QLineEdit*>("editSendInterval")->setText(QStringLiteral("20"));
     QTest::mouseClick(pTerminal->findChild<QCheckBox*>("checkTimedSend"), Qt::LeftButton);
-    return true;
+    RunScript(app);
+    return app.View()->MultiPage()->Recorder().IsRecording();
 }
 
 } // namespace
@@ -107,6 +142,8 @@ private Q_SLOTS:
                     !IsWorking(*pApp, nShown),
                     qPrintable(QStringLiteral("switch %1, tab %2").arg(i).arg(nShown)), 10000);
             nShown = nTab;
+            if (nTab == kTabTerminal)
+                RunScript(*pApp);
             if (nTab == kTabHistory) {
                 CSimBus& bus = pApp->Simulator()->Bus();
                 const qsizetype nFrames = bus.FrameLog().size();
@@ -118,9 +155,16 @@ private Q_SLOTS:
                     arrSeenWorking.insert(nTab);
             }
         }
-        QCOMPARE(arrSeenWorking, QSet<int>({kTabParams, kTabMulti, kTabPlot}));
+        QCOMPARE(arrSeenWorking, QSet<int>({kTabParams, kTabMulti, kTabPlot, kTabTerminal}));
         QVERIFY(pApp->MainFrame()->close());
         pApp->ExitInstance();
+        // Whole values in every recording, and none written after the close.
+        const QMap<QString, qint64> mapSizes = Recordings();
+        for (auto it = mapSizes.begin(); it != mapSizes.end(); ++it)
+            QVERIFY2(it.value() % 4 == 0, qPrintable(it.key()));
+        QVERIFY(RecordedBytes(mapSizes) > 0);
+        QTest::qWait(500);
+        QCOMPARE(Recordings(), mapSizes);
     }
 
     // The window closed ten times with its pages at work.
