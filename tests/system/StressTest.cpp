@@ -1,9 +1,10 @@
-// The window on its simulated bus with every page's worker busy, switched,
-// closed and terminated at drawn moments (a fixed seed, so a failure
-// repeats): each worker is stopped and joined when its page hides, nothing
-// reaches the bus once no page is working, the patrol's recordings stay whole
-// and unwritten once the window is gone, no thread of ours outlives the
-// window, and the program ends with 0 on SIGTERM whatever it was doing.
+// The window on its simulated bus with every page's worker busy (calibration
+// captures and a script among them), switched, closed and terminated at drawn
+// moments (a fixed seed, so a failure repeats): each worker is stopped and
+// joined when its page hides, nothing reaches the bus once no page is
+// working, the patrol's recordings stay whole and unwritten once the window is
+// gone, no thread of ours outlives the window, and the program ends with 0 on
+// SIGTERM whatever it was doing.
 #include "AppRig.h"
 #include "curves/PlotDisplayDialog.h"
 #include "multi/32DisplayDialog.h"
@@ -81,9 +82,10 @@ qint64 RecordedBytes(const QMap<QString, qint64>& mapSizes)
 }
 
 // Sets every page to work: the module at address 3 read into the parameter
-// page (which then polls it whenever it shows), the patrol recording, the
-// terminal sending every 20 ms and running a script; the patrol and the
-// real-time poll run whenever their pages show.
+// page (which then polls it whenever it shows and captures zero or full load
+// when it is entered), the patrol recording, the terminal sending every 20 ms
+// and running a script; the patrol and the real-time poll run whenever their
+// pages show.
 bool SetToWork(CTolvexApp& app)
 {
     Show(app, kTabParams);
@@ -144,6 +146,13 @@ private Q_SLOTS:
             nShown = nTab;
             if (nTab == kTabTerminal)
                 RunScript(*pApp);
+            // A capture of zero or full load, which the hiding may cut short.
+            if (nTab == kTabParams)
+                pApp->View()
+                    ->ParamPage()
+                    ->findChild<QPushButton*>(random() % 2 ? "buttonCaptureZero"
+                                                           : "buttonCaptureFull")
+                    ->click();
             if (nTab == kTabHistory) {
                 CSimBus& bus = pApp->Simulator()->Bus();
                 const qsizetype nFrames = bus.FrameLog().size();
@@ -156,6 +165,8 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(arrSeenWorking, QSet<int>({kTabParams, kTabMulti, kTabPlot, kTabTerminal}));
+        const QList<QByteArray> arrFrames = pApp->Simulator()->Bus().FrameLog();
+        QVERIFY(arrFrames.contains("S03;LDW;") && arrFrames.contains("S03;LWT;"));
         QVERIFY(pApp->MainFrame()->close());
         pApp->ExitInstance();
         // Whole values in every recording, and none written after the close.
