@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QStringList>
 #include <QTimer>
@@ -22,6 +23,15 @@ inline double CpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop for nMs milliseconds, asleep while nothing happens (a
+// loop of processEvents calls would spin and count as the tool's CPU).
+inline void RunEventsFor(int nMs)
+{
+    QEventLoop loop;
+    QTimer::singleShot(nMs, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 // The value below which the fraction dP (0..1) of the values lie; 0 for none.

@@ -155,15 +155,6 @@ PatrolRun Patrol(CBusLink& link, int nCycles, bool bPublish)
             nCycles * CPatrolSequence::kAddresses};
 }
 
-// Runs the event loop for nMs milliseconds.
-void Spin(int nMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < nMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 // Repeats come from the messages in flight, a window the publisher keeps small.
 constexpr int kWindowOfRepeats = 100;
 
@@ -188,17 +179,17 @@ bool PatrolWithBrokerAway(CBusLink& link, CTestBroker& broker, const QString& st
     sequence.Poll().SetSource(QStringLiteral("patrol"));
     CLatenessProbe probe;
     std::thread patrol([&sequence] { sequence.Run(0); });
-    Spin(10000);
+    RunEventsFor(10000);
     broker.Stop();
-    Spin(nAwayS * 1000);
+    RunEventsFor(nAwayS * 1000);
     const quint64 nQueued = monitor.GetStatus().m_nQueued;
     broker.Start(kBrokerConfig);
-    Spin(10000);
+    RunEventsFor(10000);
     bStop = true;
     patrol.join();
     const quint64 nLeft = monitor.Stop(10000);
     const CMqttPublisher::Status status = monitor.GetStatus();
-    Spin(1000);
+    RunEventsFor(1000);
     const Delivery delivery = ReadDeliveries(strFile);
     // QoS 1 delivers at least once: a message in flight when the broker went
     // comes again. Such a repeat is counted; a gap or a step back is not allowed.

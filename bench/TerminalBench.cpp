@@ -166,7 +166,7 @@ RunResult Run(bool bHex, bool bArchive, int nSeconds)
     QElapsedTimer drain;
     drain.start();
     while (page.Port().ReceivedBytes() < quint32(nWritten.load()) && drain.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        RunEventsFor(50);
     result.dCpuSeconds = CpuSeconds() - dCpuStart;
     result.nWritten = nWritten.load();
     result.nReceivedCount = page.Port().ReceivedBytes();
@@ -236,20 +236,44 @@ private:
     std::unique_ptr<CRawPty> m_pPty;
 };
 
-// How much of an archive is the speed text "%.2f KB/S" it ends with, such that
-// the rest is the stream from nPos on; -1 when no such cut exists.
-qsizetype SpeedTextLength(const QByteArray& archive, const QByteArray& stream, qsizetype nPos)
+// The lengths the speed text "%.2f KB/S" an archive ends with may have such
+// that the rest is the stream from nPos on. Where the archived text ends in a
+// digit and the stream goes on with the speed's first digit, two cuts fit:
+// only the archives after it tell which one was right.
+std::vector<qsizetype> SpeedTextLengths(const QByteArray& archive, const QByteArray& stream,
+                                        qsizetype nPos)
 {
     static const QByteArray kUnit = " KB/S";
     if (!archive.endsWith(kUnit))
-        return archive == stream.mid(nPos, archive.size()) ? 0 : -1;
+        return archive == stream.mid(nPos, archive.size()) ? std::vector<qsizetype>{0}
+                                                           : std::vector<qsizetype>{};
+    std::vector<qsizetype> arrLengths;
     const qsizetype nDot = archive.size() - kUnit.size() - 3;
     for (qsizetype nStart = nDot - 1; nStart >= 0 && std::isdigit(uchar(archive[nStart]));
          --nStart) {
         if (archive.left(nStart) == stream.mid(nPos, nStart))
-            return archive.size() - nStart;
+            arrLengths.push_back(archive.size() - nStart);
     }
-    return -1;
+    return arrLengths;
+}
+
+// Whether the archives from nFirst on, each without its speed text, and then
+// the kept text are the stream from nPos on. nMatched gets the length of the
+// stream matched on the longest way found.
+bool ArchivesAreStream(const std::vector<QByteArray>& arrArchives, size_t nFirst,
+                       const QByteArray& kept, const QByteArray& stream, qsizetype nPos,
+                       qsizetype& nMatched)
+{
+    nMatched = std::max(nMatched, nPos);
+    if (nFirst == arrArchives.size())
+        return kept == stream.mid(nPos);
+    const QByteArray& archive = arrArchives[nFirst];
+    for (qsizetype nSpeed : SpeedTextLengths(archive, stream, nPos)) {
+        if (ArchivesAreStream(arrArchives, nFirst + 1, kept, stream, nPos + archive.size() - nSpeed,
+                              nMatched))
+            return true;
+    }
+    return false;
 }
 
 int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
@@ -325,17 +349,11 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     });
-    const auto wait = [](int nMs) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < nMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    };
     const auto drain = [&] {
         QElapsedTimer t;
         t.start();
         while (qint64(page.Port().ReceivedBytes()) < nWritten.load() && t.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            RunEventsFor(20);
         return qint64(page.Port().ReceivedBytes()) == nWritten.load();
     };
 
@@ -351,7 +369,7 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
     int nShortDrains = 0;
     int nNoReconnect = 0;
     while (clock.elapsed() < nSeconds * 1000LL) {
-        wait(100);
+        RunEventsFor(100);
         if (clock.elapsed() >= nNextRss) {
             arrRssMiB.push_back(RssMiB());
             nNextRss += 10000;
@@ -366,7 +384,7 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
         nShortDrains += !drain();
         line.HangUp();
         ++nHangups;
-        wait(int(draw(5, 20)));
+        RunEventsFor(int(draw(5, 20)));
         const quint64 nReconnects = context.BusLink().ReconnectCount();
         if (!line.Up())
             return 1;
@@ -374,7 +392,7 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
         back.start();
         while ((!context.IsPortOpen() || context.BusLink().ReconnectCount() == nReconnects) &&
                back.elapsed() < 30000)
-            wait(20);
+            RunEventsFor(20);
         if (!context.IsPortOpen()) {
             // The link did not come back by itself: the user opens the port.
             ++nNoReconnect;
@@ -397,21 +415,19 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
     streamFile.open(QIODevice::ReadOnly);
     const QByteArray stream = streamFile.readAll();
     // Each archive continues the stream where the one before it ended.
-    qsizetype nPos = 0;
-    bool bStreamEqual = true;
+    std::vector<QByteArray> arrArchives;
     for (const QFileInfo& info : arrFiles) {
         QFile file(info.filePath());
-        const QByteArray archive = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        const qsizetype nSpeed = SpeedTextLength(archive, stream, nPos);
-        if (nSpeed < 0) {
-            bStreamEqual = false;
-            break;
-        }
-        nPos += archive.size() - nSpeed;
+        arrArchives.push_back(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
     }
     const QByteArray kept = page.Port().ReceiveText();
-    bStreamEqual = bStreamEqual && kept == stream.mid(nPos);
+    qsizetype nPos = 0;
+    const bool bStreamEqual = ArchivesAreStream(arrArchives, 0, kept, stream, 0, nPos);
     const bool bBytesEqual = qint64(page.Port().ReceivedBytes()) == nWritten.load();
+    if (!bStreamEqual) {
+        dir.setAutoRemove(false);
+        std::printf("  stream and archives kept in %s\n", qPrintable(dir.path()));
+    }
     page.hide();
 
     std::printf("terminal soak, 115200 8E1, %.0f s, hang-ups every %d-%d s (seed %u): %d "
