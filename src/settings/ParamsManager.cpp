@@ -1,5 +1,7 @@
 #include "settings/ParamsManager.h"
 
+#include "recording/ByteNamedFolder.h"
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -46,6 +48,8 @@ bool CParamsManager::ReadSetting(const QString& strName, void* pData, int& nLen)
 QString CParamsManager::DefaultSettingsFile()
 {
     // On Linux this folder honours XDG_CONFIG_HOME and falls back to ~/.config.
-    const QString strBase = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString strBase = CByteNamedFolder::UserFolder(
+        "XDG_CONFIG_HOME", ".config", QString(),
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
     return QDir(strBase).filePath(QStringLiteral("Kavro/TolvexSoftware.conf"));
 }

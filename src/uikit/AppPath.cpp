@@ -1,5 +1,7 @@
 #include "uikit/AppPath.h"
 
+#include "recording/ByteNamedFolder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -42,7 +44,16 @@ QString CAppPath::DataFolder()
     QString strDir;
     if (GetProgramDirectory(strDir) && QFileInfo(strDir).isWritable())
         return strDir;
-    QString strData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    // The program's own path decoded wrongly names no writable folder, so a
+    // program folder that is not valid UTF-8 ends here too.
+    const QString strOrganization = QCoreApplication::organizationName();
+    const QString strApplication = QCoreApplication::applicationName();
+    const QString strBelow = strOrganization.isEmpty()
+                                 ? strApplication
+                                 : strOrganization + QLatin1Char('/') + strApplication;
+    QString strData = CByteNamedFolder::UserFolder(
+        "XDG_DATA_HOME", ".local/share", strBelow,
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     QDir().mkpath(strData);
     if (!strData.endsWith(QLatin1Char('/')))
         strData += QLatin1Char('/');

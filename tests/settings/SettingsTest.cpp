@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "recording/ByteNamedFolder.h"
 #include "settings/BackgroundColorFile.h"
 #include "settings/ParamsManager.h"
 #include "settings/PlotSettings.h"
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +78,13 @@ private slots:
         qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
         m_strFile = CParamsManager::DefaultSettingsFile();
         QFile::remove(m_strFile);
+    }
+
+    // Qt cannot list names that are not valid UTF-8, so the temporary folder
+    // could not remove them itself.
+    void cleanupTestCase()
+    {
+        std::filesystem::remove_all(QFile::encodeName(m_dir.path()).toStdString());
     }
 
     void defaultFileFollowsXdg()
@@ -375,6 +384,31 @@ private slots:
         struct stat st;
         QCOMPARE(::stat((folder + "/Param.sdt").constData(), &st), 0);
         QCOMPARE(qint64(st.st_size), qint64(4));
+    }
+
+    // Settings and data folders named by bytes that are not valid UTF-8 are
+    // used under their own names, never under the names Qt decodes them to.
+    void userFoldersNamedInAnotherEncoding()
+    {
+        const QByteArray base = QFile::encodeName(m_dir.path());
+        qputenv("XDG_CONFIG_HOME", base + "/caf\xe9\xff");
+        ComSettings com;
+        com.m_nBaud = 115200;
+        QVERIFY(CSettingsStore().SaveComSettings(com));
+        qputenv("XDG_CONFIG_HOME", base);
+        struct stat st;
+        QCOMPARE(::stat(base + "/caf\xe9\xff/Kavro/TolvexSoftware.conf", &st), 0);
+        QVERIFY(!QFile::exists(m_dir.filePath(QFile::decodeName("caf\xe9\xff"))));
+
+        qputenv("XDG_DATA_HOME", base + "/d\xe9");
+        const QString strData =
+            CByteNamedFolder::UserFolder("XDG_DATA_HOME", ".local/share", "Tolvex", "wrong");
+        QVERIFY(QFile(strData + "/x").open(QIODevice::WriteOnly));
+        QCOMPARE(::stat(base + "/d\xe9/Tolvex/x", &st), 0);
+        qputenv("XDG_DATA_HOME", base + "/d");
+        QCOMPARE(CByteNamedFolder::UserFolder("XDG_DATA_HOME", ".local/share", "Tolvex", "qt"),
+                 QStringLiteral("qt"));
+        qunsetenv("XDG_DATA_HOME");
     }
 
     void handEditedValues_data()
