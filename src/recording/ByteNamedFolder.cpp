@@ -1,11 +1,10 @@
 #include "recording/ByteNamedFolder.h"
 
+#include "recording/MakeFolders.h"
+
 #include <QFile>
 
 #include <fcntl.h>
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <map>
 #include <mutex>
 
@@ -13,22 +12,6 @@ bool CByteNamedFolder::DecodesExactly(const QByteArray& raw)
 {
     return QFile::encodeName(QFile::decodeName(raw)) == raw;
 }
-
-namespace {
-
-// mkdir -p in bytes.
-bool MakeFolders(const QByteArray& raw)
-{
-    for (qsizetype nSlash = raw.indexOf('/', 1);; nSlash = raw.indexOf('/', nSlash + 1)) {
-        const QByteArray part = nSlash < 0 ? raw : raw.left(nSlash);
-        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (nSlash < 0)
-            return true;
-    }
-}
-
-} // namespace
 
 QString CByteNamedFolder::PathOf(const QByteArray& raw)
 {
@@ -40,7 +23,7 @@ QString CByteNamedFolder::PathOf(const QByteArray& raw)
     const std::lock_guard lock(mutex);
     auto it = mapOpen.find(raw);
     if (it == mapOpen.end()) {
-        if (!MakeFolders(raw))
+        if (MakeFolders(raw, 0700) != 0)
             return QString();
         const int nFd = ::open(raw.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (nFd < 0)

@@ -1,34 +1,13 @@
 #include "recording/RealTimeRecording.h"
 
 #include "recording/FreeName.h"
+#include "recording/MakeFolders.h"
 
 #include <QDateTime>
 #include <QFile>
 
 #include <cerrno>
 #include <ctime>
-#include <sys/stat.h>
-
-namespace {
-
-// Makes the folder and any missing parents: 0, or the errno of the step that
-// failed (read-only, no permission, a plain file in the way), not merely the
-// ENOENT the file's creation would meet later.
-int MakeFolders(const QByteArray& path)
-{
-    if (::mkdir(path.constData(), 0777) == 0 || errno == EEXIST)
-        return 0;
-    if (errno != ENOENT)
-        return errno;
-    const qsizetype nSlash = path.lastIndexOf('/');
-    if (nSlash <= 0)
-        return ENOENT;
-    if (const int nError = MakeFolders(path.left(nSlash)); nError != 0)
-        return nError;
-    return ::mkdir(path.constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
-}
-
-} // namespace
 
 CRealTimeRecording::CRealTimeRecording(Clock clock) : m_clock(std::move(clock))
 {
@@ -75,12 +54,14 @@ bool CRealTimeRecording::Open(const QString& strProgramDir)
     m_bReported = false;
     const QString strDataFolder = DataFolder(strProgramDir);
     const QString strTextFolder = TextFolder(strProgramDir);
-    if (const int nFolderError = MakeFolders(QFile::encodeName(strDataFolder)); nFolderError != 0) {
+    if (const int nFolderError = MakeFolders(QFile::encodeName(strDataFolder), 0777);
+        nFolderError != 0) {
         Fail(nFolderError);
         return false;
     }
     // The values still go to the data file; the text folder's failure is shown.
-    if (const int nFolderError = MakeFolders(QFile::encodeName(strTextFolder)); nFolderError != 0)
+    if (const int nFolderError = MakeFolders(QFile::encodeName(strTextFolder), 0777);
+        nFolderError != 0)
         Fail(nFolderError);
     const QString strBase = BaseName(m_clock());
     const int nError = CFreeName::Claim([&](int nNumber) {
