@@ -1,6 +1,8 @@
 #include "cli/CliOptions.h"
 
+#include "link/LinkLog.h"
 #include "module/AddressList.h"
+#include "recording/ByteNamedFolder.h"
 
 #include <QFile>
 
@@ -204,22 +206,14 @@ bool CliOptions::DecodeArguments(const QList<QByteArray>& arrRaw, QStringList& a
 {
     arrArgs.clear();
     for (qsizetype i = 0; i < arrRaw.size(); ++i) {
-        const QString strArg = QFile::decodeName(arrRaw[i]);
-        if (QFile::encodeName(strArg) != arrRaw[i]) {
-            QString strShown;
-            for (const char c : arrRaw[i]) {
-                const auto byte = static_cast<unsigned char>(c);
-                strShown += byte >= 0x20 && byte < 0x7f
-                                ? QString(QLatin1Char(c))
-                                : QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
-            }
+        if (!CByteNamedFolder::DecodesExactly(arrRaw[i])) {
             strError = QStringLiteral("argument %1 is not valid UTF-8 (%2); names of files "
                                       "and devices must be")
                            .arg(i + 1)
-                           .arg(strShown.left(200));
+                           .arg(QString::fromLatin1(EscapedBytes(arrRaw[i].left(200))));
             return false;
         }
-        arrArgs << strArg;
+        arrArgs << QFile::decodeName(arrRaw[i]);
     }
     return true;
 }

@@ -3,11 +3,11 @@
 // Warnings and above only unless the rules say otherwise.
 Q_LOGGING_CATEGORY(lcLink, "tolvex.link", QtWarningMsg)
 
-QByteArray LinkLogBytes(const QByteArray& bytes)
+QByteArray EscapedBytes(const QByteArray& bytes)
 {
     static const char kDigits[] = "0123456789ABCDEF";
     QByteArray text;
-    text.reserve(bytes.size() * 4 + 3);
+    text.reserve(bytes.size() * 4);
     for (const char c : bytes) {
         const uchar ch = static_cast<uchar>(c);
         if (ch >= 0x20 && ch < 0x7F && ch != '\\') {
@@ -18,5 +18,10 @@ QByteArray LinkLogBytes(const QByteArray& bytes)
             text.append(kDigits[ch & 0x0F]);
         }
     }
-    return text + " [" + bytes.toHex(' ').toUpper() + ']';
+    return text;
+}
+
+QByteArray LinkLogBytes(const QByteArray& bytes)
+{
+    return EscapedBytes(bytes) + " [" + bytes.toHex(' ').toUpper() + ']';
 }

@@ -13,10 +13,8 @@ bool CByteNamedFolder::DecodesExactly(const QByteArray& raw)
     return QFile::encodeName(QFile::decodeName(raw)) == raw;
 }
 
-QString CByteNamedFolder::PathOf(const QByteArray& raw)
+QString CByteNamedFolder::DescriptorPath(const QByteArray& raw)
 {
-    if (DecodesExactly(raw))
-        return QFile::decodeName(raw);
 #ifdef Q_OS_LINUX
     static std::mutex mutex;
     static std::map<QByteArray, int> mapOpen; // kept open: the paths handed out name them
@@ -50,6 +48,6 @@ QString CByteNamedFolder::UserFolder(const char* pszVariable, const QByteArray& 
         raw += '/' + QFile::encodeName(strBelow);
     if (DecodesExactly(raw))
         return strQtPath;
-    const QString strExact = PathOf(raw);
+    const QString strExact = DescriptorPath(raw);
     return strExact.isEmpty() ? strQtPath : strExact;
 }

@@ -278,7 +278,7 @@ private slots:
         };
         const Result refused = exportTo("caf\\351\\377.stp");
         QCOMPARE(refused.m_nExit, 2);
-        QVERIFY2(refused.m_strErr.contains(QStringLiteral("caf\\xe9\\xff.stp")),
+        QVERIFY2(refused.m_strErr.contains(QStringLiteral("caf\\xE9\\xFF.stp")),
                  qPrintable(refused.m_strErr));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
         const Result written = exportTo("\\351\\207\\215.stp");
