@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -41,6 +42,41 @@ inline double Percentile(std::vector<double> arr, double dP)
         return 0.0;
     std::sort(arr.begin(), arr.end());
     return arr[std::min(arr.size() - 1, size_t(dP * double(arr.size())))];
+}
+
+// Samples kept in storage that is set up, and touched, when the run starts:
+// a long run's own bookkeeping then does not show as growth of the resident
+// memory it measures. Samples past the capacity are counted, not kept.
+class CPreparedSamples
+{
+public:
+    explicit CPreparedSamples(size_t nCapacity) : m_arr(nCapacity, 0.0) {}
+    void Add(double d)
+    {
+        if (m_nCount < m_arr.size())
+            m_arr[m_nCount++] = d;
+        else
+            ++m_nDropped;
+    }
+    std::vector<double> Values() const
+    {
+        return {m_arr.begin(), m_arr.begin() + std::ptrdiff_t(m_nCount)};
+    }
+    size_t Count() const { return m_nCount; }
+    size_t Dropped() const { return m_nDropped; }
+
+private:
+    std::vector<double> m_arr;
+    size_t m_nCount = 0;
+    size_t m_nDropped = 0;
+};
+
+// The heap the program has allocated and not freed, in MiB: beside the
+// resident size it tells memory in use from memory the allocator keeps.
+inline double HeapInUseMiB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
 }
 
 // Starts the tolvex-sim beside this program with arrArgs; its device, or empty

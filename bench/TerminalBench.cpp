@@ -72,9 +72,16 @@ QByteArray Traffic()
     return traffic;
 }
 
+// Probes every 10 ms for nSeconds, with room to spare.
+size_t ProbeCapacity(int nSeconds)
+{
+    return size_t(nSeconds) * 100 + 1000;
+}
+
 struct RunResult
 {
-    std::vector<double> arrLatencyMs;
+    explicit RunResult(int nSeconds) : latencyMs(ProbeCapacity(nSeconds)) {}
+    CPreparedSamples latencyMs;
     std::vector<double> arrRssMiB;
     qint64 nWritten = 0;
     quint32 nReceivedCount = 0;
@@ -84,7 +91,7 @@ struct RunResult
 
 RunResult Run(bool bHex, bool bArchive, int nSeconds)
 {
-    RunResult result;
+    RunResult result(nSeconds);
     CRawPty pty;
     QTemporaryDir dir;
     CTestPageContext context;
@@ -143,7 +150,7 @@ RunResult Run(bool bHex, bool bArchive, int nSeconds)
             QMetaObject::invokeMethod(
                 &page,
                 [&result, &clock, nPosted] {
-                    result.arrLatencyMs.push_back((clock.nsecsElapsed() - nPosted) / 1e6);
+                    result.latencyMs.Add((clock.nsecsElapsed() - nPosted) / 1e6);
                 },
                 Qt::QueuedConnection);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -179,9 +186,10 @@ RunResult Run(bool bHex, bool bArchive, int nSeconds)
 void Report(const char* pszName, const RunResult& r, int nSeconds)
 {
     std::printf("%s, %d s\n", pszName, nSeconds);
+    const std::vector<double> arrLatencyMs = r.latencyMs.Values();
     std::printf("  UI latency ms: p50 %.2f  p99 %.2f  max %.2f  (%zu probes)\n",
-                Percentile(r.arrLatencyMs, 0.5), Percentile(r.arrLatencyMs, 0.99),
-                Percentile(r.arrLatencyMs, 1.0), r.arrLatencyMs.size());
+                Percentile(arrLatencyMs, 0.5), Percentile(arrLatencyMs, 0.99),
+                Percentile(arrLatencyMs, 1.0), arrLatencyMs.size());
     std::printf("  bytes written %lld, received %u (%s)\n", (long long)r.nWritten, r.nReceivedCount,
                 qint64(r.nReceivedCount) == r.nWritten ? "equal" : "DIFFERENT");
     std::printf("  CPU %.1f s (%.1f %% of one core), archives %d\n", r.dCpuSeconds,
@@ -336,14 +344,14 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
 
     QElapsedTimer clock;
     clock.start();
-    std::vector<double> arrLatencyMs;
+    CPreparedSamples latencyMs(ProbeCapacity(nSeconds));
     std::thread prober([&] {
         while (!bStop.load()) {
             const qint64 nPosted = clock.nsecsElapsed();
             QMetaObject::invokeMethod(
                 &page,
-                [&arrLatencyMs, &clock, nPosted] {
-                    arrLatencyMs.push_back((clock.nsecsElapsed() - nPosted) / 1e6);
+                [&latencyMs, &clock, nPosted] {
+                    latencyMs.Add((clock.nsecsElapsed() - nPosted) / 1e6);
                 },
                 Qt::QueuedConnection);
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -363,6 +371,7 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
     };
     const double dCpuStart = CpuSeconds();
     std::vector<double> arrRssMiB;
+    std::vector<double> arrHeapMiB;
     qint64 nNextRss = 10000;
     qint64 nNextHangup = nUpMaxS > 0 ? draw(nUpMinS, nUpMaxS) : -1;
     int nHangups = 0;
@@ -372,6 +381,7 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
         RunEventsFor(100);
         if (clock.elapsed() >= nNextRss) {
             arrRssMiB.push_back(RssMiB());
+            arrHeapMiB.push_back(HeapInUseMiB());
             nNextRss += 10000;
         }
         if (nNextHangup < 0 || clock.elapsed() < nNextHangup)
@@ -441,6 +451,7 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
                 (long long)stream.size(),
                 bStreamEqual ? "byte for byte"
                              : qPrintable(QStringLiteral("DIFFERENT after byte %1").arg(nPos)));
+    const std::vector<double> arrLatencyMs = latencyMs.Values();
     std::printf("  UI latency ms: p50 %.2f  p99 %.2f  max %.2f; CPU %.1f %% of one core\n",
                 Percentile(arrLatencyMs, 0.5), Percentile(arrLatencyMs, 0.99),
                 Percentile(arrLatencyMs, 1.0), 100.0 * dCpu / dWallS);
@@ -453,6 +464,9 @@ int Soak(int nSeconds, int nUpMinS, int nUpMaxS, unsigned nSeed)
         std::printf("  RSS after the first minute: %.1f .. %.1f MiB, at the end %.1f (growth "
                     "%+.2f, goal < 5)\n",
                     *pMin, *pMax, arrRssMiB.back(), arrRssMiB.back() - arrRssMiB[6]);
+        std::printf(
+            "  heap in use after the first minute: %.1f MiB, at the end %.1f (growth %+.2f)\n",
+            arrHeapMiB[6], arrHeapMiB.back(), arrHeapMiB.back() - arrHeapMiB[6]);
     }
     std::fflush(stdout);
     return bBytesEqual && bStreamEqual && nNoReconnect == 0 ? 0 : 1;
