@@ -4,9 +4,11 @@
 #   smoke  a fixed number of runs with a fixed seed per target (repeatable)
 #   time   FUZZ_SECONDS per target (default 60), two workers
 #   long   10^7 executions per target
+# Further arguments name the targets to run (default: all of them).
 # Prints per target: executions, exec/s, features, corpus kept, commit.
 set -euo pipefail
 mode=${1:?smoke, time or long}
+shift
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=$root/build-fuzz
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -28,8 +30,13 @@ smoke_runs() {
 
 status=0
 printf '%-16s %12s %8s %8s %14s %s\n' target executions exec/s features corpus commit
-for exe in "$out"/bin/fuzz_*; do
-    target=${exe##*/fuzz_}
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+    for exe in "$out"/bin/fuzz_*; do targets+=("${exe##*/fuzz_}"); done
+fi
+for target in "${targets[@]}"; do
+    exe=$out/bin/fuzz_$target
+    [ -x "$exe" ] || { echo "no fuzz target $target in $out/bin" >&2; exit 2; }
     seeds=("$root/tests/fuzz/corpus/$target")
     [ -d "$root/tests/fuzz/regressions/$target" ] && seeds+=("$root/tests/fuzz/regressions/$target")
     logs=$out/logs/$target
