@@ -3,13 +3,12 @@
 // takes every whole 12-byte record as written and ignores a shorter
 // remainder; the summary's extremes of any window are those of its records.
 #include "FuzzInput.h"
+#include "FuzzScratch.h"
 
 #include "curves/HistoryData.h"
 #include "recording/RecordingReader.h"
 
-#include <QFile>
 #include <QList>
-#include <QTemporaryDir>
 
 #include <algorithm>
 
@@ -24,11 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     }
     const QByteArray bytes = input.Rest();
 
-    static const QTemporaryDir dir;
-    const QString strPath = dir.filePath("history.Dat");
+    static const QString strPath = FuzzScratchDir().filePath("history.Dat");
     QFile file(strPath);
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-               file.write(bytes) == bytes.size());
+    FUZZ_CHECK(WriteWholeFile(file, bytes));
     file.close();
 
     CRecordBuffer records;

@@ -5,6 +5,7 @@
 // or at its default, a record's valid fields are those of the file, and the
 // repaired records are written back so that a second read gives them again.
 #include "FuzzInput.h"
+#include "FuzzScratch.h"
 
 #include "remote/MqttSettings.h"
 #include "settings/ComSettings.h"
@@ -24,14 +25,12 @@
 
 namespace {
 
-// The file the tool reads, under an XDG_CONFIG_HOME of this process's own:
-// in memory where the system has it, since every settings write syncs the file.
+// The file the tool reads, under an XDG_CONFIG_HOME of this process's own
+// (in memory, since every settings write syncs the file).
 QString SettingsFile()
 {
-    static const QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
-                                       ? QStringLiteral("/dev/shm/tolvex-fuzz-XXXXXX")
-                                       : QDir::tempPath() + QStringLiteral("/tolvex-fuzz-XXXXXX"));
     static const QString strFile = [] {
+        const QTemporaryDir& dir = FuzzScratchDir();
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
         const QString strPath = CParamsManager::DefaultSettingsFile();
         FUZZ_CHECK(strPath.startsWith(dir.path()));
@@ -220,8 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 
     const QString strFile = SettingsFile();
     QFile file(strFile);
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-               file.write(text) == text.size());
+    FUZZ_CHECK(WriteWholeFile(file, text));
     // QSettings keeps a parsed file while its size and time stay; each run's
     // file gets a time of its own.
     static qint64 s_nRun = 0;

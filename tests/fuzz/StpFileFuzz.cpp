@@ -6,11 +6,11 @@
 // reserved tail, written as zeros); that export reads back unchanged through
 // a real file.
 #include "FuzzInput.h"
+#include "FuzzScratch.h"
 
 #include "params/ParamFile.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -77,11 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     const QByteArray exported = record.ToBytes() + state.ToBytes();
     FUZZ_CHECK(exported == AsKept(bytes));
 
-    static const QTemporaryDir dir;
-    const QString strPath = dir.filePath("params.stp");
+    static const QString strPath = FuzzScratchDir().filePath("params.stp");
     FUZZ_CHECK(CParamFile::Export(strPath, record, state, strError));
     QFile file(strPath);
-    FUZZ_CHECK(file.open(QIODevice::ReadOnly) && file.readAll() == exported);
+    FUZZ_CHECK(file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) &&
+               file.readAll() == exported);
     ModuleParamRecord again;
     PageDisplayState stateAgain;
     FUZZ_CHECK(CParamFile::Import(strPath, again, stateAgain, strError));
