@@ -17,6 +17,9 @@ std::vector<CSimBus::Reply> CSimBus::Feed(const QByteArray& bytes, Clock::time_p
     const SimFaults& faults = m_options.m_faults;
     std::vector<Reply> replies;
     for (const CSimFrameSplitter::Frame& frame : m_splitter.Feed(bytes, tNow)) {
+        // Twice the limit kept at most, the older half dropped at once.
+        if (m_arrFrameLog.size() >= 2 * kFrameLogLimit)
+            m_arrFrameLog.remove(0, m_arrFrameLog.size() - kFrameLogLimit);
         m_arrFrameLog.append(frame.m_text);
         CSimModule* pModule = FindLocked(frame.m_nAddress);
         if (!pModule)

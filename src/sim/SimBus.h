@@ -53,8 +53,11 @@ public:
     // reply in order, as one block.
     QByteArray Process(const QByteArray& bytes);
 
-    // Every frame the bus has taken since the last clear, whatever its address,
-    // as it came off the line (the frame log tests read).
+    // The frames the bus has taken since the last clear, whatever their
+    // address, as they came off the line (the frame log tests read): the
+    // newest kFrameLogLimit at least, so that a simulator serving for days
+    // does not grow with its traffic.
+    static constexpr qsizetype kFrameLogLimit = 8192;
     QList<QByteArray> FrameLog() const;
     void ClearFrameLog();
 

@@ -167,6 +167,20 @@ private Q_SLOTS:
         QCOMPARE(bus.Process("D?;"), QByteArray("0\r\n"));
     }
 
+    // A simulator serving for days keeps only its newest frames.
+    void frameLogKeepsTheNewestFrames()
+    {
+        CSimBus bus(Quiet());
+        const qsizetype nFrames = 3 * CSimBus::kFrameLogLimit;
+        for (qsizetype i = 0; i < nFrames; ++i)
+            bus.Process("S03;ID" + QByteArray::number(i) + ";");
+        const QList<QByteArray> arrLog = bus.FrameLog();
+        QVERIFY(arrLog.size() >= CSimBus::kFrameLogLimit);
+        QVERIFY(arrLog.size() <= 2 * CSimBus::kFrameLogLimit);
+        for (qsizetype i = 0; i < arrLog.size(); ++i)
+            QCOMPARE(arrLog[i], "S03;ID" + QByteArray::number(nFrames - arrLog.size() + i) + ";");
+    }
+
     void replyFormatsAndLengths()
     {
         CSimBus bus(Quiet({1}));
