@@ -22,6 +22,8 @@
 #include "link/ReadingTap.h"
 #include "multi/32DisplayDialog.h"
 #include "multi/PatrolWorker.h"
+#include "recording/BoundedRead.h"
+#include "recording/PatrolFileReader.h"
 #include "recording/WeightRecord.h"
 #include "remote/RemoteMonitor.h"
 
@@ -35,7 +37,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QtEndian>
 
 #include <array>
 #include <chrono>
@@ -501,18 +502,18 @@ private:
         for (int a = 0; a < m_options.m_nModules; ++a) {
             const std::vector<qint32> arrSeen =
                 m_pLog->Since(QStringLiteral("patrol"), a, m_arrPatrolMark[size_t(a)]);
-            QFile file(m_patrol.Recorder().FilePath(a));
-            std::vector<qint32> arrFile;
-            if (file.open(QIODevice::ReadOnly)) {
-                const QByteArray bytes = file.readAll();
-                if (bytes.size() % 4 != 0)
-                    Fault(QStringLiteral("%1: %2 bytes, not whole values")
-                              .arg(file.fileName())
-                              .arg(bytes.size()));
-                for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4)
-                    arrFile.push_back(qFromLittleEndian<qint32>(bytes.constData() + i));
-            }
-            Compare(file.fileName(), arrSeen, arrFile);
+            const QString strPath = m_patrol.Recorder().FilePath(a);
+            QList<qint32> arrValues;
+            qsizetype nTorn = 0;
+            if (const int nError = CPatrolFileReader::Read(strPath, arrValues, nTorn))
+                Fault(QStringLiteral("%1: %2").arg(
+                    strPath, CBoundedRead::ErrorText(nError, CPatrolFileReader::kMaxBytes)));
+            if (nTorn != 0)
+                Fault(QStringLiteral("%1: %2 bytes after the last whole value")
+                          .arg(strPath)
+                          .arg(nTorn));
+            const std::vector<qint32> arrFile(arrValues.begin(), arrValues.end());
+            Compare(strPath, arrSeen, arrFile);
             m_nRecordedValues += arrFile.size();
         }
         m_pLog->Forget(QStringLiteral("patrol"));

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <cstdio>
 
@@ -237,6 +238,17 @@ int main(int argc, char** argv)
     }
     Write("history_file", history);
     Write("history_file", QByteArray::fromHex("00000000") + history.right(40));
+
+    // A patrol recording of that module as the recorder writes it, whole and
+    // cut inside its last value.
+    QByteArray sdat;
+    for (int i = 0; i < 64; ++i) {
+        char value[4];
+        qToLittleEndian(qint32(CModuleReply::Atoi(bus.Process("S03;MSV?;"))), value);
+        sdat.append(value, 4);
+    }
+    Write("patrol_file", sdat);
+    Write("patrol_file", sdat.chopped(3));
 
     ModuleParamRecord record;
     PageDisplayState state;

@@ -1,10 +1,13 @@
 #include "TestFiles.h"
 
+#include "recording/PatrolFileReader.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -26,6 +29,16 @@ bool WriteFile(const QString& strPath, const QByteArray& bytes)
     QFile file(strPath);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size() && file.flush();
+}
+
+QList<qint32> PatrolFileValues(const QString& strPath)
+{
+    QList<qint32> arrValues;
+    qsizetype nTorn = 0;
+    CPatrolFileReader::Read(strPath, arrValues, nTorn);
+    if (nTorn != 0)
+        arrValues.append(INT_MIN);
+    return arrValues;
 }
 
 CFileSizeLimit::CFileSizeLimit(rlim_t nBytes)

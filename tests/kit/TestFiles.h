@@ -12,6 +12,9 @@
 QByteArray ReadFile(const QString& strPath);
 // Creates or truncates the file and writes all of bytes; false on any failure.
 bool WriteFile(const QString& strPath, const QByteArray& bytes);
+// The values of a patrol recording (.sdat); a torn last value reads as
+// INT_MIN, never equal to a read; no file reads as no values.
+QList<qint32> PatrolFileValues(const QString& strPath);
 
 // What a reader may find at a path instead of its file.
 enum class BadFile

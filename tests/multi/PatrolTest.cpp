@@ -6,10 +6,11 @@
 #include "recording/PatrolRecorder.h"
 #include "sim/PtySimulator.h"
 
+#include "TestFiles.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 #include <functional>
 #include <memory>
@@ -104,20 +105,6 @@ void SeparateValueRanges(CPtySimulator& sim)
 bool InRangeOf(int nAddress, qint32 nValue)
 {
     return nValue >= nAddress * 10000 - 10 && nValue <= nAddress * 10000 + 2010;
-}
-
-QList<qint32> FileValues(const QString& strPath)
-{
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    QList<qint32> arr;
-    for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4)
-        arr.append(qFromLittleEndian<qint32>(bytes.constData() + i));
-    if (bytes.size() % 4 != 0)
-        arr.append(INT_MIN); // a torn value: never equal to a read
-    return arr;
 }
 
 QList<QByteArray> Frames(std::initializer_list<const char*> arr)
@@ -436,7 +423,7 @@ private Q_SLOTS:
         }
         QVERIFY(nFailed > 0);
         for (int i = 0; i < 8; ++i)
-            QCOMPARE(FileValues(recorder.FilePath(i)), arrGood[i]);
+            QCOMPARE(PatrolFileValues(recorder.FilePath(i)), arrGood[i]);
     }
 
     void tenGoodCyclesOfAddress3Give40Bytes()
@@ -459,7 +446,7 @@ private Q_SLOTS:
         for (const ReadResult& read : bus.m_observer.Reads())
             if (read.m_nAddress == 3 && read.m_bOk)
                 arrReported.append(read.m_nValue);
-        QCOMPARE(FileValues(recorder.FilePath(3)), arrReported);
+        QCOMPARE(PatrolFileValues(recorder.FilePath(3)), arrReported);
         QCOMPARE(QFile(recorder.FilePath(0)).size(), 0); // absent modules: empty files
     }
 

@@ -15,10 +15,8 @@
 
 #include <QTest>
 #include <QTimeZone>
-#include <QtEndian>
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -46,17 +44,6 @@ QStringList Files(const QString& strDir)
         for (const QString& strName : QDir(strDir + "/" + strSub).entryList(QDir::Files))
             arr << strSub + "/" + strName;
     arr.sort();
-    return arr;
-}
-
-QList<qint32> FileValues(const QString& strPath)
-{
-    const QByteArray bytes = ReadFile(strPath);
-    QList<qint32> arr;
-    for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4)
-        arr.append(qFromLittleEndian<qint32>(bytes.constData() + i));
-    if (bytes.size() % 4 != 0)
-        arr.append(INT_MIN); // a torn value
     return arr;
 }
 
@@ -540,9 +527,9 @@ void CRecordingFilesTest::patrolNamesMoveOnTogether()
     recorder.Stop();
     QCOMPARE(QFileInfo(recorder.FilePath(0)).fileName(), QStringLiteral("AD0_2026128_915_3.sdat"));
     QCOMPARE(QFileInfo(recorder.FilePath(9)).fileName(), QStringLiteral("AD9_2026128_915_3.sdat"));
-    QCOMPARE(FileValues(strFirst), QList<qint32>({11}));
-    QCOMPARE(FileValues(recorder.FilePath(0)), QList<qint32>({7}));
-    QCOMPARE(FileValues(recorder.FilePath(9)), QList<qint32>({99}));
+    QCOMPARE(PatrolFileValues(strFirst), QList<qint32>({11}));
+    QCOMPARE(PatrolFileValues(recorder.FilePath(0)), QList<qint32>({7}));
+    QCOMPARE(PatrolFileValues(recorder.FilePath(9)), QList<qint32>({99}));
     QCOMPARE(ReadFile(QDir(dir.path()).filePath(CPatrolRecorder::FileName(5, tStart, 2))),
              QByteArray("keep"));
     // Addresses named at the start keep their empty files; others leave none.
@@ -552,7 +539,7 @@ void CRecordingFilesTest::patrolNamesMoveOnTogether()
                           "AD9_2026128_915_3.sdat"}));
     // Appends outside a recording go nowhere.
     recorder.Append(0, 5);
-    QCOMPARE(FileValues(recorder.FilePath(0)), QList<qint32>({7}));
+    QCOMPARE(PatrolFileValues(recorder.FilePath(0)), QList<qint32>({7}));
 }
 
 // The page records into the working folder by relative names, so a folder
@@ -570,8 +557,8 @@ void CRecordingFilesTest::patrolNamesAreRelativeToTheWorkingFolder()
     recorder.Append(0, 5);
     recorder.Append(3, -6);
     recorder.Stop();
-    const QList<qint32> arrFirst = FileValues("AD0_202612_34.sdat");
-    const QList<qint32> arrFourth = FileValues("AD3_202612_34.sdat");
+    const QList<qint32> arrFirst = PatrolFileValues("AD0_202612_34.sdat");
+    const QList<qint32> arrFourth = PatrolFileValues("AD3_202612_34.sdat");
     // Removed by hand: QTemporaryDir cannot name the folder.
     const bool bRemoved =
         ::unlink("AD0_202612_34.sdat") == 0 && ::unlink("AD3_202612_34.sdat") == 0;
@@ -735,8 +722,8 @@ void CRecordingFilesTest::patrolRecordingReportsItsFirstFailureOnce()
     recorder.Stop();
     QCOMPARE(arrFailures.size(), nFailures);
     if (fault == Fault::SizeLimit) {
-        QCOMPARE(FileValues(recorder.FilePath(0)), QList<qint32>({0, 3, 6}));
-        QCOMPARE(FileValues(recorder.FilePath(1)), QList<qint32>({1, 4, 7}));
+        QCOMPARE(PatrolFileValues(recorder.FilePath(0)), QList<qint32>({0, 3, 6}));
+        QCOMPARE(PatrolFileValues(recorder.FilePath(1)), QList<qint32>({1, 4, 7}));
     }
     // The next recording reports afresh.
     recorder.Start(strFolder, 2, tStart);
