@@ -13,6 +13,7 @@
 #include "settings/PortMap.h"
 #include "settings/SettingsStore.h"
 #include "sim/SimBus.h"
+#include "terminal/SendTextFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -186,6 +187,12 @@ int main(int argc, char** argv)
     for (const QByteArray& text : {gbk, bus.Process("S01;IDN?;") + gbk + bus.Process("S03;ADR?;")})
         for (const QByteArray& cuts : {QByteArray(), QByteArray(8, char(5))})
             Write("gbk_stream", char(1) + (char(cuts.size()) + cuts) + text);
+
+    // Send texts as the terminal saves them, and as other editors leave them:
+    // LF or CR line ends, no last line end, a byte GBK has no character for.
+    Write("send_text", CSendTextFile::ToFileBytes(QStringLiteral("S01;MSV?;\nS02;IDN?;\n零点\n")));
+    Write("send_text", gbk + "S03;ADR?;\nS04;GAN?;\rlast");
+    Write("send_text", QByteArray("\x81\x30\xff\r\n\xa1", 6));
 
     // Macros as a test engineer writes them, one of them in GBK.
     const char* const kScripts[] = {
