@@ -41,13 +41,6 @@ QPushButton* ButtonNamed(const QWidget* pParent, const char* pszName)
     return pParent->findChild<QPushButton*>(QString::fromLatin1(pszName));
 }
 
-SimOptions Modules(const QList<int>& arrAddresses)
-{
-    SimOptions options;
-    options.m_arrAddresses = arrAddresses;
-    return options;
-}
-
 // The page on a test context; the pseudo-terminal takes no parity.
 struct CPageRig
 {
