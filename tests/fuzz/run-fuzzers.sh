@@ -45,11 +45,12 @@ for target in "${targets[@]}"; do
     [ -d "$root/tests/fuzz/regressions/$target" ] && seeds+=("$root/tests/fuzz/regressions/$target")
     logs=$out/logs/$target
     rm -rf "$logs" && mkdir -p "$logs" "$out/artifacts/$target"
+    processes=1
     case $mode in
         smoke)
             work=$out/smoke/$target
             rm -rf "$work" && mkdir -p "$work"
-            run=(-runs="$(smoke_runs "$target")" -seed=1) ;;
+            run=(-runs="$(smoke_runs "$target")") ;;
         time)
             work=$out/work/$target
             mkdir -p "$work"
@@ -57,43 +58,37 @@ for target in "${targets[@]}"; do
         long)
             work=$out/work/$target
             mkdir -p "$work"
-            run=(-runs=1000000) ;;
+            run=(-runs=1000000)
+            processes=10 ;;
         *) echo "unknown mode $mode" >&2; exit 2 ;;
     esac
     started=$SECONDS
-    if [ "$mode" = long ]; then
-        for chunk in 1 2 3 4 5 6 7 8 9 10; do
-            if ! (cd "$logs" && "$exe" "${flags[@]}" "${run[@]}" -seed="$chunk" \
-                    -artifact_prefix="$out/artifacts/$target/" "$work" "${seeds[@]}" \
-                    > "chunk-$chunk.log" 2>&1); then
-                status=1
-                break
-            fi
-        done
-    elif ! (cd "$logs" && "$exe" "${flags[@]}" "${run[@]}" -artifact_prefix="$out/artifacts/$target/" \
-            "$work" "${seeds[@]}" > fuzz.log 2>&1); then
-        status=1
-    fi
+    for ((process = 1; process <= processes; ++process)); do
+        # Seeds 1, 2, ... repeat a smoke or long run; time mode's workers draw their own.
+        seed=()
+        [ "$mode" = time ] || seed=(-seed="$process")
+        if ! (cd "$logs" && "$exe" "${flags[@]}" "${run[@]}" "${seed[@]}" \
+                -artifact_prefix="$out/artifacts/$target/" "$work" "${seeds[@]}" \
+                > "run-$process.log" 2>&1); then
+            status=1
+            break
+        fi
+    done
     seconds=$((SECONDS - started))
     cat "$logs"/*.log > "$logs/all.txt"
     # With -jobs the main log repeats every job's log: the figures come from
-    # the jobs' own logs (or the chunks'), else from the one log.
-    stats=()
-    for log in "$logs"/fuzz-*.log "$logs"/chunk-*.log; do
-        [ -e "$log" ] && stats+=("$log")
-    done
-    [ ${#stats[@]} -gt 0 ] || stats=("$logs/fuzz.log")
+    # the jobs' own logs, else from the runs' logs.
+    stats=("$logs"/fuzz-*.log)
+    [ -e "${stats[0]}" ] || stats=("$logs"/run-*.log)
     if grep -qE '^==[0-9]+==ERROR|^SUMMARY|property failed|Test unit written' "$logs/all.txt"; then
         status=1
         echo "$target: failed, see $logs" >&2
     fi
-    # Workers run side by side, their rates add up; chunks run one after the
-    # other, their rate is the executions over the time they took.
-    awk -v t="$target" -v c="$commit" -v s="$([ "$mode" = long ] && echo "$seconds" || echo 0)" -v k="$(find "$work" -type f | wc -l)/$(find "$work" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')b" '
+    # exec/s: all executions over the wall time, which adds up workers that
+    # run side by side and averages processes that run one after the other.
+    awk -v t="$target" -v c="$commit" -v s="$((seconds > 0 ? seconds : 1))" -v k="$(find "$work" -type f | wc -l)/$(find "$work" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')b" '
         /stat::number_of_executed_units/ { runs += $2 }
-        /stat::average_exec_per_sec/ { rate += $2 }
         / ft: / { for (i = 1; i < NF; ++i) if ($i == "ft:" && $(i + 1) > ft) ft = $(i + 1) }
-        END { if (s > 0) rate = runs / s
-              printf "%-16s %12d %8d %8d %14s %s\n", t, runs, rate, ft, k, c }' "${stats[@]}"
+        END { printf "%-16s %12d %8d %8d %14s %s\n", t, runs, runs / s, ft, k, c }' "${stats[@]}"
 done
 exit $status
