@@ -49,9 +49,11 @@ build-fuzz: deps
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
 
 # libFuzzer over the parsers (tests/fuzz): a fixed count and seed per target
-# (CI), FUZZ_SECONDS per target on two workers, or 10^7 runs per target;
+# (CI), FUZZ_SECONDS per target on two workers, or 10^7 runs per target in
+# ten processes, FUZZ_WORKERS (default 1) of them side by side;
 # FUZZ_TARGETS="hex_text stp_file" runs only those.
 FUZZ_SECONDS ?= 60
+FUZZ_WORKERS ?= 1
 fuzz-smoke: build-fuzz
 	tests/fuzz/run-fuzzers.sh smoke $(FUZZ_TARGETS)
 
@@ -59,7 +61,7 @@ fuzz: build-fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) tests/fuzz/run-fuzzers.sh time $(FUZZ_TARGETS)
 
 fuzz-long: build-fuzz
-	tests/fuzz/run-fuzzers.sh long $(FUZZ_TARGETS)
+	FUZZ_WORKERS=$(FUZZ_WORKERS) tests/fuzz/run-fuzzers.sh long $(FUZZ_TARGETS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -7,7 +7,8 @@
 #          the other on the growing work corpus: a libFuzzer process under
 #          ASan slows down as it ages (one target fell from 3 470 to 261
 #          exec/s within 50 minutes, where a fresh process on the same corpus
-#          ran 2 083)
+#          ran 2 083). FUZZ_WORKERS processes (default 1) run side by
+#          side on the shared work corpus, as libFuzzer's own jobs do
 # Further arguments name the targets to run (default: all of them).
 # Prints per target: executions, exec/s, features, corpus kept, commit.
 set -euo pipefail
@@ -46,6 +47,7 @@ for target in "${targets[@]}"; do
     logs=$out/logs/$target
     rm -rf "$logs" && mkdir -p "$logs" "$out/artifacts/$target"
     processes=1
+    workers=1
     case $mode in
         smoke)
             work=$out/smoke/$target
@@ -59,22 +61,29 @@ for target in "${targets[@]}"; do
             work=$out/work/$target
             mkdir -p "$work"
             run=(-runs=1000000)
-            processes=10 ;;
+            processes=10
+            workers=${FUZZ_WORKERS:-1} ;;
         *) echo "unknown mode $mode" >&2; exit 2 ;;
     esac
     started=$SECONDS
-    for ((process = 1; process <= processes; ++process)); do
-        # Seeds 1, 2, ... repeat a smoke or long run; time mode's workers draw their own.
-        seed=()
-        [ "$mode" = time ] || seed=(-seed="$process")
-        if ! (cd "$logs" && "$exe" "${flags[@]}" "${run[@]}" "${seed[@]}" \
+    failed=0
+    for ((first = 1; first <= processes && failed == 0; first += workers)); do
+        pids=()
+        for ((process = first; process < first + workers && process <= processes; ++process)); do
+            # Seeds 1, 2, ... repeat a smoke or long run; time mode's workers draw their own.
+            seed=()
+            [ "$mode" = time ] || seed=(-seed="$process")
+            (cd "$logs" && exec "$exe" "${flags[@]}" "${run[@]}" "${seed[@]}" \
                 -artifact_prefix="$out/artifacts/$target/" "$work" "${seeds[@]}" \
-                > "run-$process.log" 2>&1); then
-            status=1
-            break
-        fi
+                > "run-$process.log" 2>&1) &
+            pids+=($!)
+        done
+        for pid in "${pids[@]}"; do
+            wait "$pid" || failed=1
+        done
     done
     seconds=$((SECONDS - started))
+    [ $failed -eq 0 ] || status=1
     cat "$logs"/*.log > "$logs/all.txt"
     # With -jobs the main log repeats every job's log: the figures come from
     # the jobs' own logs, else from the runs' logs.
