@@ -63,7 +63,8 @@ private:
 // Caps this process's address space at what it uses now plus nBytes, for one
 // scope: an allocation by a file's size fails instead of taking the machine.
 // Not set under AddressSanitizer or ThreadSanitizer, whose shadow memory needs the space
-// (IsSet() false: a test bounds its reads another way there).
+// (IsSet() false); under ASan the tests' max_allocation_size_mb bounds each
+// allocation instead (tests/CMakeLists.txt).
 class CAllocationLimit
 {
 public:
