@@ -336,7 +336,10 @@ private Q_SLOTS:
     }
 
     // Replies held back past the time-out, on and off at random: a late
-    // reply is never taken as the answer of the next address.
+    // reply is never taken as the answer of the next address. The reply comes
+    // 5 ms after the time-out, so it has most of the quiet wait as margin
+    // against a loaded machine (at 15 ms it once came too late under ASan
+    // beside two fuzzers).
     void lateRepliesNeverLandUnderAnotherAddress()
     {
         auto pBus = std::make_unique<CPatrolBus>(Modules({0, 1, 2, 3}));
@@ -344,13 +347,15 @@ private Q_SLOTS:
         SeparateValueRanges(bus.m_sim);
         QVERIFY(bus.Open());
         bus.m_sequence.SetMaxAddress(3);
-        bus.m_sequence.SetTimeout(60);
+        const int nTimeoutMs = 60;
+        static_assert(CPatrolSequence::kQuietMs > 20);
+        bus.m_sequence.SetTimeout(nTimeoutMs);
         std::atomic<bool> bDone{false};
         std::thread toggler([&] {
             std::mt19937 rng(7);
             for (bool bLate = true; !bDone; bLate = !bLate) {
                 SimFaults faults;
-                faults.m_nDelayMs = bLate ? 75 : 0;
+                faults.m_nDelayMs = bLate ? nTimeoutMs + 5 : 0;
                 bus.m_sim.SetFaults(faults);
                 std::this_thread::sleep_for(std::chrono::milliseconds(5 + rng() % 30));
             }
