@@ -64,7 +64,8 @@ for target in "${targets[@]}"; do
             mkdir -p "$work"
             run=(-runs=1000000)
             processes=10
-            workers=${FUZZ_WORKERS:-1} ;;
+            workers=${FUZZ_WORKERS:-1}
+            [[ $workers =~ ^[1-9][0-9]*$ ]] || { echo "FUZZ_WORKERS must be 1 or more" >&2; exit 2; } ;;
         *) echo "unknown mode $mode" >&2; exit 2 ;;
     esac
     started=$SECONDS
